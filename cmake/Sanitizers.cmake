@@ -1,0 +1,10 @@
+# Sanitizer builds: the asan-ubsan and tsan presets set ZELK_SANITIZE.
+if(ZELK_SANITIZE STREQUAL "address-undefined")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(ZELK_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT ZELK_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "Unknown ZELK_SANITIZE value: ${ZELK_SANITIZE}")
+endif()
