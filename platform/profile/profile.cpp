@@ -1,0 +1,87 @@
+#include "profile/profile.h"
+
+#include "profile/file_access.h"
+#include "profile/ini_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+namespace zelk::profile {
+
+namespace {
+
+using namespace detail;
+
+std::size_t copyOut(std::string_view text, char* buffer, std::size_t bufferSize) {
+    const std::size_t n = std::min(text.size(), bufferSize - 1);
+    if (n > 0) std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
+std::string_view withoutTrailingSpaces(std::string_view s) {
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Names and values that would not read back as written are refused rather than written: a line break
+// would end the line early and could plant other keys or sections, a ']' would end the section's name,
+// an '=' in a key would split it, and a key starting with ';' or '[' would read as a comment or header.
+bool storable(std::string_view section, std::string_view key, std::string_view value) {
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
+    if (findClosingBracket(section) != std::string_view::npos) return false;
+    if (key.find('=') != std::string_view::npos) return false;
+    return key.empty() || (key.front() != ';' && key.front() != '[');
+}
+
+bool writeStringUnguarded(std::string_view section, std::string_view key, std::string_view value,
+                          const std::string& path) {
+    section = trimBlanks(section);
+    key = trimBlanks(key);
+    if (!storable(section, key, value)) return false;
+    const std::optional<std::string> target = resolveSymlinks(path);
+    if (!target) return false;
+
+    std::string text;
+    FileMeta meta;
+    const ReadStatus status = readWholeFile(*target, text, &meta);
+    if (status == ReadStatus::Failed) return false;
+    const std::string updated = withKeySet(text, section, key, value);
+    // Setting a key to the value it already has leaves the file alone (no rewrite, same answer).
+    if (status == ReadStatus::Ok && updated == text) return isWritable(*target);
+    return replaceFile(*target, updated, status == ReadStatus::Ok ? &meta : nullptr);
+}
+
+} // namespace
+
+std::size_t getString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                      char* buffer, std::size_t bufferSize, const std::string& path) {
+    if (buffer == nullptr || bufferSize == 0) return 0;
+    try {
+        std::string text;
+        if (readWholeFile(path, text) == ReadStatus::Ok) {
+            const Location loc = locate(text, section, key);
+            if (loc.keyFound) return copyOut(unquote(loc.rawValue), buffer, bufferSize);
+        }
+    } catch (const std::exception&) {
+        // Out of memory for a huge file: the file counts as unreadable.
+    }
+    return copyOut(withoutTrailingSpaces(defaultValue), buffer, bufferSize);
+}
+
+bool writeString(std::string_view section, std::string_view key, std::string_view value,
+                 const std::string& path) {
+    try {
+        return writeStringUnguarded(section, key, value, path);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace zelk::profile

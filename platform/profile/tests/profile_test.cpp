@@ -1,0 +1,267 @@
+#include "profile/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using zelk::profile::getString;
+using zelk::profile::writeString;
+
+namespace {
+
+class Profile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zelk-profile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        path = (dir / "test.ini").string();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    void put(const std::string& bytes, const fs::path& file = {}) {
+        std::ofstream(file.empty() ? fs::path(path) : file, std::ios::binary) << bytes;
+    }
+    std::string contents(const fs::path& file = {}) {
+        std::ifstream in(file.empty() ? fs::path(path) : file, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    std::vector<std::string> entries() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Reads through getString into a buffer with guard bytes behind the size it is given, and checks the
+    // terminating NUL and that nothing was written past the size.
+    std::string get(std::string_view section, std::string_view key, std::string_view def = "DEF",
+                    std::size_t size = 256, const std::string& file = {}) {
+        std::vector<char> buffer(size + 16, '#');
+        const std::size_t n = getString(section, key, def, buffer.data(), size, file.empty() ? path : file);
+        EXPECT_LT(n, size);
+        EXPECT_EQ(buffer[n], '\0');
+        EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<long>(size), buffer.end(),
+                                [](char c) { return c == '#'; }));
+        return std::string(buffer.data(), n);
+    }
+    bool set(std::string_view section, std::string_view key, std::string_view value) {
+        return writeString(section, key, value, path);
+    }
+
+    fs::path dir;
+    std::string path;
+};
+
+// "ゾーン" and "ア" in code page 932: the first holds ']' and '[' as trail bytes.
+const std::string kZone = "\x83\x5D\x81\x5B\x83\x93";
+const std::string kKanaA = "\x83\x41";
+
+TEST_F(Profile, NamesMatchWithoutCaseAndSurroundingBlanks) {
+    put("  [ Main Sec ] text after\r\n\tMyKey \t= v1\r\n[" + kZone + "]\r\n" + kKanaA + "=kana\r\n");
+    EXPECT_EQ(get("main sec", "MYKEY"), "v1");
+    EXPECT_EQ(get(" \tMAIN SEC ", " mykey\t"), "v1");
+    EXPECT_EQ(get("MainSec", "MyKey"), "DEF");
+    EXPECT_EQ(get("Main Sec", "MyKe"), "DEF");
+    EXPECT_EQ(get(kZone, kKanaA), "kana");
+    EXPECT_EQ(get(kZone, "\x83\x61"), "DEF"); // a different character, not a case variant
+}
+
+TEST_F(Profile, ValueIsTrimmedAndLosesOneMatchingQuotePair) {
+    const std::pair<std::string, std::string> cases[] = {{"k= \t plain text \t ", "plain text"},
+                                                         {"k=\"quoted \"", "quoted "},
+                                                         {"k= ' single ' ", " single "},
+                                                         {"k=\"mixed'", "\"mixed'"},
+                                                         {"k=\"", "\""},
+                                                         {"k=\"\"", ""},
+                                                         {"k=\"\"x\"\"", "\"x\""},
+                                                         {"k=a;b ; c", "a;b ; c"},
+                                                         {"k=x=y", "x=y"},
+                                                         {"k=", ""}};
+    for (const auto& [line, expected] : cases) {
+        put("[s]\r\n" + line + "\r\n");
+        EXPECT_EQ(get("s", "k"), expected) << line;
+    }
+}
+
+TEST_F(Profile, CommentsLinesWithoutEqualsAndKeysBeforeAnySectionAreNotKeys) {
+    put("orphan=1\r\n[s]\r\n;k=comment\r\n \t; k2=comment\r\nnoequals\r\nk3=v;data\r\n");
+    EXPECT_EQ(get("s", "orphan"), "DEF");
+    EXPECT_EQ(get("", "orphan"), "DEF");
+    EXPECT_EQ(get("s", "k"), "DEF");
+    EXPECT_EQ(get("s", ";k"), "DEF");
+    EXPECT_EQ(get("s", "k2"), "DEF");
+    EXPECT_EQ(get("s", "noequals"), "DEF");
+    EXPECT_EQ(get("s", "k3"), "v;data");
+}
+
+TEST_F(Profile, FirstDuplicateKeyAndSectionWin) {
+    put("[a]\r\nk=first\r\nK=second\r\n[b]\r\n[A]\r\nk=third\r\nonly=later\r\n");
+    EXPECT_EQ(get("a", "k"), "first");
+    EXPECT_EQ(get("a", "only"), "DEF");
+}
+
+TEST_F(Profile, AllLineEndsReadAlike) {
+    put("[s]\rcr=1\rlf=2\ncrlf=3\r\n\r\n[t]\nlast=4");
+    EXPECT_EQ(get("s", "cr"), "1");
+    EXPECT_EQ(get("s", "lf"), "2");
+    EXPECT_EQ(get("s", "crlf"), "3");
+    EXPECT_EQ(get("t", "last"), "4");
+}
+
+TEST_F(Profile, DefaultsAndBufferLimits) {
+    EXPECT_EQ(get("s", "k", "  dflt  "), "  dflt"); // no file
+    put("[s]\r\nk=abcdef\r\n");
+    EXPECT_EQ(get("t", "k", "dflt "), "dflt");
+    EXPECT_EQ(get("s", "x", "longdefault", 5), "long");
+    EXPECT_EQ(get("s", "k", "", 4), "abc");
+    EXPECT_EQ(get("s", "k", "", 1), "");
+    char untouched = '#';
+    EXPECT_EQ(getString("s", "k", "", &untouched, 0, path), 0u);
+    EXPECT_EQ(untouched, '#');
+    EXPECT_EQ(get("s", "k", "dir", 256, dir.string()), "dir"); // a directory is no file
+}
+
+TEST_F(Profile, ValueBytesAreCopiedUninterpreted) {
+    const std::string value = "\x83\x5C\x95\x5C|\x83|\\n\x81\x7C"; // trail bytes '\' and '|', a literal \n
+    put("[s]\r\nk=" + value + "\r\nnul=ab" + std::string("\0cd", 3) + "\r\n");
+    EXPECT_EQ(get("s", "k"), value);
+    EXPECT_EQ(get("s", "nul"), std::string("ab\0cd", 5));
+}
+
+TEST_F(Profile, HostileFilesAreReadWithinBounds) {
+    std::mt19937 rng(7);
+    std::string garbage(200000, '\0');
+    for (char& c : garbage)
+        c = static_cast<char>(rng());
+    put("[s]\r\nlong=" + std::string(100000, 'x') + "\r\n" + garbage + "\r\n[z]\r\nk=end");
+    EXPECT_EQ(get("s", "long", "", 8), "xxxxxxx");
+    EXPECT_EQ(get("s", "long", "", 200000).size(), 100000u);
+    EXPECT_EQ(get("z", "k"), "end");
+    for (int i = 0; i < 50; ++i)
+        get(garbage.substr(rng() % garbage.size(), 3), garbage.substr(rng() % garbage.size(), 2), "",
+            1 + rng() % 9);
+}
+
+TEST_F(Profile, ManyLookupsInALargeFileStayFast) {
+    std::string text;
+    for (int s = 0; s < 8; ++s) {
+        text += "[SECTION_" + std::to_string(s) + "]\r\n";
+        for (int k = 0; k < 100; ++k)
+            text +=
+                "KEY_" + std::to_string(k) + "=" + std::string(110, static_cast<char>('a' + k % 26)) + "\r\n";
+    }
+    put(text);
+    const auto start = std::chrono::steady_clock::now();
+    int found = 0;
+    for (int s = 0; s < 8; ++s)
+        for (int k = 0; k < 100; ++k)
+            found += get("section_" + std::to_string(s), "key_" + std::to_string(k)).size() == 110;
+    EXPECT_EQ(found, 800);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(Profile, UpdateRewritesOnlyTheKeyLineInTheFilesSpelling) {
+    put("; head\r\n[Sec]\n  MyKey = old \r\nOther=1\r\n\r\n; tail\n");
+    ASSERT_TRUE(set("SEC", " mykey ", " 'new;v' "));
+    EXPECT_EQ(contents(), "; head\r\n[Sec]\nMyKey= 'new;v' \r\nOther=1\r\n\r\n; tail\n");
+    EXPECT_EQ(get("sec", "MYKEY"), "new;v");
+    ASSERT_TRUE(set("Sec", "MyKey", " 'new;v' ")); // unchanged value
+    EXPECT_EQ(contents(), "; head\r\n[Sec]\nMyKey= 'new;v' \r\nOther=1\r\n\r\n; tail\n");
+}
+
+TEST_F(Profile, NewKeyFollowsTheLastKeyLineOfItsSection) {
+    put("[A]\r\nx=1\r\n\r\n; about B\r\n[B]\r\n; no keys yet\r\n[C]\r\nc=1\n");
+    ASSERT_TRUE(set("a", "y", "2"));
+    ASSERT_TRUE(set("B", "k", "v"));
+    EXPECT_EQ(contents(),
+              "[A]\r\nx=1\r\ny=2\r\n\r\n; about B\r\n[B]\r\nk=v\r\n; no keys yet\r\n[C]\r\nc=1\n");
+    put("[A]\nx=1");
+    ASSERT_TRUE(set("A", "y", "2"));
+    EXPECT_EQ(contents(), "[A]\nx=1\r\ny=2\r\n");
+    put("[A]");
+    ASSERT_TRUE(set("A", "y", "2"));
+    EXPECT_EQ(contents(), "[A]\r\ny=2\r\n");
+}
+
+TEST_F(Profile, NewSectionIsAppendedAndMissingFileCreated) {
+    ASSERT_TRUE(set(" First ", " k ", "v"));
+    EXPECT_EQ(contents(), "[First]\r\nk=v\r\n");
+    ASSERT_TRUE(set(kZone, "k", "v"));
+    EXPECT_EQ(contents(), "[First]\r\nk=v\r\n[" + kZone + "]\r\nk=v\r\n");
+    EXPECT_EQ(get(kZone, "K"), "v");
+    put("[A]\nx=1");
+    ASSERT_TRUE(set("New", "k", "v"));
+    EXPECT_EQ(contents(), "[A]\nx=1\r\n[New]\r\nk=v\r\n");
+}
+
+TEST_F(Profile, WritesGoIntoTheFirstOfDuplicateSections) {
+    put("[A]\r\nx=1\r\n[B]\r\n[a]\r\nx=2\r\ny=3\r\n");
+    ASSERT_TRUE(set("A", "y", "new"));
+    EXPECT_EQ(contents(), "[A]\r\nx=1\r\ny=new\r\n[B]\r\n[a]\r\nx=2\r\ny=3\r\n");
+}
+
+TEST_F(Profile, NamesAndValuesThatWouldNotReadBackAreRefused) {
+    put("[A]\r\nx=1\r\n");
+    EXPECT_FALSE(set("A", "x", "1\r\n[Evil]"));
+    EXPECT_FALSE(set("A", "x", "1\n"));
+    EXPECT_FALSE(set("A]", "x", "1"));
+    EXPECT_FALSE(set("A", "x=y", "1"));
+    EXPECT_FALSE(set("A", ";x", "1"));
+    EXPECT_EQ(contents(), "[A]\r\nx=1\r\n");
+}
+
+TEST_F(Profile, FailedWritesReturnFalseAndLeaveNothingBehind) {
+    EXPECT_FALSE(writeString("A", "k", "v", (dir / "missing" / "x.ini").string()));
+    put("plain", dir / "plain");
+    EXPECT_FALSE(writeString("A", "k", "v", (dir / "plain" / "x.ini").string()));
+    fs::create_directory(dir / "d.ini");
+    EXPECT_FALSE(writeString("A", "k", "v", (dir / "d.ini").string()));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"d.ini", "plain"}));
+    EXPECT_EQ(contents(dir / "plain"), "plain");
+}
+
+TEST_F(Profile, ReadOnlyFileOrDirectoryIsNotWritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
+    put("[A]\r\nx=1\r\n");
+    fs::permissions(path, fs::perms::owner_read);
+    EXPECT_FALSE(set("A", "x", "2"));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(set("A", "x", "2"));
+    EXPECT_EQ(contents(), "[A]\r\nx=1\r\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"test.ini"});
+}
+
+TEST_F(Profile, SymlinkAndPermissionBitsSurviveAWrite) {
+    put("[A]\r\nx=1\r\n", dir / "real.ini");
+    fs::permissions(dir / "real.ini", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("real.ini", path);
+    fs::create_symlink("later.ini", dir / "dangling.ini");
+    ASSERT_TRUE(set("A", "x", "2"));
+    ASSERT_TRUE(writeString("A", "x", "3", (dir / "dangling.ini").string()));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.ini"));
+    EXPECT_EQ(contents(dir / "real.ini"), "[A]\r\nx=2\r\n");
+    EXPECT_EQ(contents(dir / "later.ini"), "[A]\r\nx=3\r\n");
+    EXPECT_EQ(fs::status(dir / "real.ini").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.ini", "later.ini", "real.ini", "test.ini"}));
+}
+
+} // namespace
