@@ -1,0 +1,56 @@
+#include "hid/chained_backend.h"
+#include "hid/backends.h"
+
+#include <map>
+#include <string>
+#include <utility>
+
+namespace zelk::hid {
+namespace {
+
+class ChainedBackend : public Backend {
+public:
+    explicit ChainedBackend(std::vector<std::unique_ptr<Backend>> backends)
+        : backends_(std::move(backends)) {}
+
+    std::vector<std::string> enumerate() override {
+        std::vector<std::string> paths;
+        owners_.clear();
+        for (auto& backend : backends_) {
+            for (auto& path : backend->enumerate()) {
+                // The first backend to list a path owns it.
+                if (!owners_.emplace(path, backend.get()).second) continue;
+                paths.push_back(std::move(path));
+            }
+        }
+        return paths;
+    }
+
+    std::unique_ptr<Device> open(const std::string& path) override {
+        const auto owner = owners_.find(path);
+        if (owner != owners_.end()) return owner->second->open(path);
+        for (auto& backend : backends_) {
+            if (auto device = backend->open(path)) return device;
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<std::unique_ptr<Backend>> backends_;
+    std::map<std::string, Backend*> owners_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> makeChainedBackend(std::vector<std::unique_ptr<Backend>> backends) {
+    return std::make_unique<ChainedBackend>(std::move(backends));
+}
+
+std::unique_ptr<Backend> makeSystemBackend(std::string virtualDirectory) {
+    std::vector<std::unique_ptr<Backend>> backends;
+    backends.push_back(makeHidapiBackend());
+    backends.push_back(makeVirtualBackend(std::move(virtualDirectory)));
+    return makeChainedBackend(std::move(backends));
+}
+
+} // namespace zelk::hid
