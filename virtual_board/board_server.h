@@ -1,0 +1,57 @@
+#pragma once
+// Serves one board model on a SOCK_SEQPACKET Unix socket, speaking the virtual board wire protocol, on a
+// thread of its own.
+#include "virtual_board/board_model.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace zelk::vboard {
+
+struct ServerOptions {
+    std::string directory;        // empty: the calling user's board directory, /tmp/kaldex-boards-<uid>
+    std::string name = "kaldex0"; // the socket is <directory>/<name>.sock
+};
+
+// One client at a time: a client that connects while another is served is closed at once. Every output
+// report of the right length gets the model's answers, sent after the model's answer delay; packets of any
+// other length are ignored. While the model refuses writes, the board shuts the receiving side of the
+// connection, so the client's writes fail; a model disconnect() ends the current connection. A full client
+// queue drops answers, as a hidraw queue does. The model must outlive the server; one server per model.
+class BoardServer {
+public:
+    explicit BoardServer(BoardModel& model, ServerOptions options = {});
+    ~BoardServer();
+    BoardServer(const BoardServer&) = delete;
+    BoardServer& operator=(const BoardServer&) = delete;
+
+    // Makes the directory when missing (mode 0700; an existing one of the caller's loses any group and other
+    // permissions), replaces a stale socket, listens and starts serving. Fails, with a message in error, when
+    // the directory is not the caller's own real directory, the name is unusable, or another board already
+    // listens on the socket.
+    bool start(std::string* error = nullptr);
+    // Ends the connection, stops serving and removes the socket. Does nothing when not running.
+    void stop();
+
+    bool running() const { return thread_.joinable(); }
+    const std::string& socketPath() const { return socketPath_; }
+    bool clientConnected() const { return clientConnected_.load(); }
+    std::uint64_t connectionCount() const { return connectionCount_.load(); } // clients greeted since start
+
+private:
+    struct Loop;
+    void serve(Loop& loop);
+
+    BoardModel& model_;
+    ServerOptions options_;
+    std::string socketPath_;
+    std::unique_ptr<Loop> loop_;
+    std::thread thread_;
+    std::atomic<bool> clientConnected_{false};
+    std::atomic<std::uint64_t> connectionCount_{0};
+};
+
+} // namespace zelk::vboard

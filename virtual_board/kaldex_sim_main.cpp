@@ -1,0 +1,127 @@
+// kaldex-sim: a virtual KALDEX board on a Unix socket, driven from standard input and a schedule file.
+#include "virtual_board/board_model.h"
+#include "virtual_board/board_server.h"
+#include "virtual_board/sim_cli.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+using namespace zelk::vboard;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void applyLine(BoardModel& model, std::string_view line) {
+    std::optional<InputCommand> command;
+    std::string error;
+    if (!parseInputLine(line, command, error)) {
+        std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
+    } else if (command) {
+        applyInput(model, *command);
+    }
+}
+
+// Hands each complete line of standard input to the model; returns false at the end of input.
+bool readInput(BoardModel& model, std::string& partial) {
+    char chunk[4096];
+    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
+    if (n < 0) return errno == EINTR || errno == EAGAIN;
+    if (n == 0) {
+        if (!partial.empty()) applyLine(model, partial);
+        partial.clear();
+        return false;
+    }
+    partial.append(chunk, static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    for (std::size_t end; (end = partial.find('\n', start)) != std::string::npos; start = end + 1)
+        applyLine(model, std::string_view(partial).substr(start, end - start));
+    partial.erase(0, start);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "kaldex-sim: %s\nTry 'kaldex-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(simUsage().c_str(), stdout);
+        return 0;
+    }
+    std::vector<ScheduledInput> schedule;
+    if (!options->schedulePath.empty()) {
+        std::ifstream file(options->schedulePath);
+        if (!file) {
+            std::fprintf(stderr, "kaldex-sim: cannot read %s\n", options->schedulePath.c_str());
+            return 2;
+        }
+        if (!parseSchedule(file, schedule, error)) {
+            std::fprintf(stderr, "kaldex-sim: %s: %s\n", options->schedulePath.c_str(), error.c_str());
+            return 2;
+        }
+    }
+
+    // SIGINT and SIGTERM arrive through a descriptor; every thread started later keeps them blocked.
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    if (signals < 0) {
+        std::perror("kaldex-sim: signalfd");
+        return 1;
+    }
+
+    BoardModel model(options->board);
+    model.setPort1Listener([](std::uint8_t value) {
+        std::printf("port1 0x%02X\n", value);
+        std::fflush(stdout);
+    });
+    BoardServer server(model, options->server);
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "kaldex-sim: board on %s (vendor 0x%04X, product 0x%04X, input %zu, output %zu)\n",
+                 server.socketPath().c_str(), options->board.vendorId, options->board.productId,
+                 options->board.inputLength, options->board.outputLength);
+
+    const bool keepRunning = options->stay || !options->schedulePath.empty();
+    const auto started = Clock::now();
+    std::size_t nextScheduled = 0;
+    bool inputOpen = true;
+    std::string partial;
+    for (;;) {
+        while (nextScheduled < schedule.size() && Clock::now() - started >= schedule[nextScheduled].at)
+            applyInput(model, schedule[nextScheduled++].command);
+        int timeoutMs = -1;
+        if (nextScheduled < schedule.size()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                started + schedule[nextScheduled].at - Clock::now());
+            timeoutMs = static_cast<int>(std::max<long long>(left.count(), 0));
+        }
+        pollfd fds[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int ready = ::poll(fds, inputOpen ? 2 : 1, timeoutMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        if (fds[0].revents & POLLIN) break;
+        if (inputOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+            inputOpen = readInput(model, partial);
+            if (!inputOpen && !keepRunning) break;
+        }
+    }
+    server.stop();
+    ::close(signals);
+    return 0;
+}

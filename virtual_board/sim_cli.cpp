@@ -1,0 +1,193 @@
+#include "virtual_board/sim_cli.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace zelk::vboard {
+namespace {
+
+// A number in decimal or, with a 0x prefix, in hexadecimal, at most max.
+std::optional<unsigned long> parseNumber(std::string_view text, unsigned long max) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    unsigned long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > max)
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> words(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const auto start = line.find_first_not_of(" \t\r", pos);
+        if (start == std::string_view::npos) break;
+        const auto end = std::min(line.find_first_of(" \t\r", start), line.size());
+        out.push_back(line.substr(start, end - start));
+        pos = end;
+    }
+    return out;
+}
+
+bool parseCommandWords(const std::vector<std::string_view>& w, std::size_t first, InputCommand& command,
+                       std::string& error) {
+    if (w.size() - first != 2) {
+        error = "expected 'port0 VALUE', 'press PIN' or 'release PIN'";
+        return false;
+    }
+    const std::string_view verb = w[first];
+    const std::string_view operand = w[first + 1];
+    if (verb == "port0") {
+        const auto value = parseNumber(operand, 0xFF);
+        if (!value) {
+            error = "port0 value must be 0 to 0xFF: " + std::string(operand);
+            return false;
+        }
+        command = {InputCommand::Kind::Port0, static_cast<std::uint8_t>(*value)};
+        return true;
+    }
+    if (verb == "press" || verb == "release") {
+        const auto pin = parseNumber(operand, 7);
+        if (!pin) {
+            error = "pin must be 0 to 7: " + std::string(operand);
+            return false;
+        }
+        command = {verb == "press" ? InputCommand::Kind::Press : InputCommand::Kind::Release,
+                   static_cast<std::uint8_t>(*pin)};
+        return true;
+    }
+    error = "unknown command: " + std::string(verb);
+    return false;
+}
+
+bool isBlankOrComment(const std::vector<std::string_view>& w) {
+    return w.empty() || w[0].front() == '#';
+}
+
+} // namespace
+
+std::string simUsage() {
+    return "Usage: kaldex-sim [OPTION]...\n"
+           "A virtual KALDEX board: serves one board on <DIR>/<NAME>.sock until interrupted.\n"
+           "\n"
+           "  --name NAME      socket name (default kaldex0)\n"
+           "  --dir DIR        board directory (default /tmp/kaldex-boards-<uid>, made with mode 0700)\n"
+           "  --vendor ID      vendor ID, 0xNNNN or decimal (default the KALDEX maker's)\n"
+           "  --product ID     product ID (default 0x0100)\n"
+           "  --in-len N       input report length with the report ID byte, 4 to 255 (default 9)\n"
+           "  --out-len N      output report length with the report ID byte, 4 to 255 (default 9)\n"
+           "  --schedule FILE  apply the port-0 inputs of FILE at their times, one per line:\n"
+           "                   '<milliseconds from start> <command>'\n"
+           "  --stay           keep running at the end of standard input\n"
+           "  --help           show this help\n"
+           "\n"
+           "Standard input takes one command per line: 'port0 0xFE' sets the port-0 input value,\n"
+           "'press N' energizes pin N (0-7; its bit becomes 0), 'release N' de-energizes it.\n"
+           "Each change of the port-1 output is printed as 'port1 0xNN'.\n"
+           "The program ends on SIGINT or SIGTERM, and at the end of standard input unless --stay or\n"
+           "--schedule is given.\n";
+}
+
+std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error) {
+    SimOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--stay") {
+            options.stay = true;
+            continue;
+        }
+        const bool takesValue = arg == "--name" || arg == "--dir" || arg == "--vendor" ||
+                                arg == "--product" || arg == "--in-len" || arg == "--out-len" ||
+                                arg == "--schedule";
+        if (!takesValue) {
+            error = "unknown option: " + arg;
+            return std::nullopt;
+        }
+        if (i + 1 == args.size()) {
+            error = arg + " needs a value";
+            return std::nullopt;
+        }
+        const std::string& value = args[++i];
+        if (arg == "--name") {
+            options.server.name = value;
+        } else if (arg == "--dir") {
+            options.server.directory = value;
+        } else if (arg == "--schedule") {
+            options.schedulePath = value;
+        } else if (arg == "--vendor" || arg == "--product") {
+            const auto id = parseNumber(value, 0xFFFF);
+            if (!id) {
+                error = arg + " must be 0 to 0xFFFF: " + value;
+                return std::nullopt;
+            }
+            (arg == "--vendor" ? options.board.vendorId : options.board.productId) =
+                static_cast<std::uint16_t>(*id);
+        } else {
+            const auto length = parseNumber(value, kMaxReportLength);
+            if (!length || *length < kMinReportLength) {
+                error = arg + " must be 4 to 255: " + value;
+                return std::nullopt;
+            }
+            (arg == "--in-len" ? options.board.inputLength : options.board.outputLength) = *length;
+        }
+    }
+    return options;
+}
+
+bool parseInputLine(std::string_view line, std::optional<InputCommand>& command, std::string& error) {
+    command.reset();
+    const auto w = words(line);
+    if (isBlankOrComment(w)) return true;
+    InputCommand parsed;
+    if (!parseCommandWords(w, 0, parsed, error)) return false;
+    command = parsed;
+    return true;
+}
+
+void applyInput(BoardModel& model, const InputCommand& command) {
+    switch (command.kind) {
+    case InputCommand::Kind::Port0:
+        model.setPort0Input(command.value);
+        break;
+    case InputCommand::Kind::Press:
+        model.setPin(command.value, true);
+        break;
+    case InputCommand::Kind::Release:
+        model.setPin(command.value, false);
+        break;
+    }
+}
+
+bool parseSchedule(std::istream& in, std::vector<ScheduledInput>& schedule, std::string& error) {
+    schedule.clear();
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const auto w = words(line);
+        if (isBlankOrComment(w)) continue;
+        const auto at = parseNumber(w[0], 0x7FFFFFFF);
+        ScheduledInput entry;
+        std::string why;
+        if (!at) {
+            why = "expected milliseconds first";
+        } else if (parseCommandWords(w, 1, entry.command, why)) {
+            entry.at = std::chrono::milliseconds(*at);
+            schedule.push_back(entry);
+            continue;
+        }
+        error = "line " + std::to_string(number) + ": " + why;
+        return false;
+    }
+    std::stable_sort(schedule.begin(), schedule.end(),
+                     [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
+    return true;
+}
+
+} // namespace zelk::vboard

@@ -1,0 +1,53 @@
+#pragma once
+// kaldex-sim's command line, its input commands (standard input and schedule file) and their effect on the
+// board model.
+#include "virtual_board/board_model.h"
+#include "virtual_board/board_server.h"
+
+#include <chrono>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelk::vboard {
+
+struct SimOptions {
+    ServerOptions server;
+    BoardConfig board;
+    std::string schedulePath; // empty: no schedule
+    bool stay = false;        // keep running at the end of standard input
+    bool help = false;
+};
+
+std::string simUsage();
+
+// Parses the arguments after the program name. Returns nullopt with a message in error on a bad argument.
+std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error);
+
+// A change of the port-0 input value.
+struct InputCommand {
+    enum class Kind { Port0, Press, Release };
+    Kind kind = Kind::Port0;
+    std::uint8_t value = 0; // the port value for Port0, the pin 0..7 for Press and Release
+};
+
+// Parses "port0 0xFE", "press N" or "release N". A blank line or one starting with '#' parses to no command.
+// Returns false with a message in error when the line is none of these.
+bool parseInputLine(std::string_view line, std::optional<InputCommand>& command, std::string& error);
+
+// press energizes the pin (its bit becomes 0), release de-energizes it.
+void applyInput(BoardModel& model, const InputCommand& command);
+
+struct ScheduledInput {
+    std::chrono::milliseconds at{0}; // from the program's start
+    InputCommand command;
+};
+
+// Lines "<milliseconds> <input command>", blank and '#' lines skipped; the result is ordered by time, lines
+// of equal time in file order. Returns false with the line number in error on a bad line.
+bool parseSchedule(std::istream& in, std::vector<ScheduledInput>& schedule, std::string& error);
+
+} // namespace zelk::vboard
