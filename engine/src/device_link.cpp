@@ -1,0 +1,87 @@
+#include "device_link.h"
+
+#include "kaldex_config.h"
+#include "messages.h"
+#include "platform.h"
+#include "trace.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zelk {
+
+bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId) {
+    return vendorId == kKaldexVendorId && ((productId & 0xFFF0u) == 0x0100u || productId == 0x1000u);
+}
+
+bool DeviceLink::findAndOpen() {
+    if (board_) {
+        trace(messages::kDeviceAlreadyOpen);
+        return false;
+    }
+    for (const std::string& path : platform_.devices().enumerate()) {
+        trace(messages::kEnumResult, 1);
+        trace(messages::kDetailResult, 1);
+        trace(path);
+        std::unique_ptr<hid::Device> device = platform_.devices().open(path);
+        if (!device) {
+            trace(messages::kDeviceOpenFailed);
+            continue;
+        }
+        std::uint16_t vendorId = 0, productId = 0;
+        if (!device->attributes(vendorId, productId)) continue;
+        trace(messages::kVendorProduct, vendorId, productId);
+        if (!isKaldexBoard(vendorId, productId)) continue; // released here; the next device is tried
+        trace(messages::kBoardFound);
+        hid::ReportLengths lengths;
+        if (!device->reportLengths(lengths) || lengths.input == 0 || lengths.output == 0 ||
+            lengths.input > kMaxReportBytes || lengths.output > kMaxReportBytes)
+            continue;
+        lengths_ = lengths;
+        board_ = std::move(device);
+        return true;
+    }
+    trace(messages::kEnumResult, 0);
+    return false;
+}
+
+bool DeviceLink::send(Command command, std::uint8_t value, std::uint8_t tick) {
+    if (!board_) return false;
+    output_.fill(0);
+    output_[1] = command;
+    output_[2] = value;
+    output_[3] = command == kReadRequest ? tick : 0;
+    output_[4] = 0x04;
+    output_[5] = 0x05;
+    output_[6] = 0x06;
+    output_[7] = 0x07;
+    if (command == kReadRequest) expectedSequence_ = tick;
+    return board_->write(output_.data(), lengths_.output);
+}
+
+bool DeviceLink::readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer) {
+    buffer.fill(0);
+    return board_ && board_->read(buffer.data(), lengths_.input, kReadTimeoutMs) >= 0;
+}
+
+bool DeviceLink::readInput(int& failedReads) {
+    failedReads = 0;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        if (!readReport(input_)) {
+            ++failedReads;
+            platform_.sleepMs(1);
+            continue;
+        }
+        if (input_[3] != expectedSequence_) {
+            // An answer to an earlier command: discard it. The first three retries follow at once.
+            if (attempt >= 3) platform_.sleepMs(1);
+            continue;
+        }
+        const auto& accepted = (input_[2] == 0 && readReport(extra_)) ? extra_ : input_;
+        std::copy_n(accepted.begin(), kKeptReportBytes, lastReport_.begin());
+        return true;
+    }
+    return false;
+}
+
+} // namespace zelk

@@ -1,0 +1,57 @@
+#pragma once
+// The link to the KALDEX board: find and open it, send commands, and read the input report that answers the
+// last read request (the sequence-byte handshake).
+#include "hid/hid.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace zelk {
+
+class Platform;
+
+// The identification rule: the maker's vendor ID and a product ID of 0x0100..0x010F or 0x1000.
+bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId);
+
+class DeviceLink {
+public:
+    // Reports longer than this (report ID included) are not provided for: such a device is skipped.
+    static constexpr std::size_t kMaxReportBytes = 65;
+    static constexpr std::size_t kKeptReportBytes = 16;
+    static constexpr int kReadAttempts = 8;
+    static constexpr int kReadTimeoutMs = 5;
+
+    enum Command : std::uint8_t { kSetPort0 = 1, kSetPort1 = 2, kReadRequest = 3 };
+
+    explicit DeviceLink(Platform& platform) : platform_(platform) {}
+
+    bool isOpen() const { return board_ != nullptr; }
+    // Opens the first board in enumeration order. False when none is found or a board is already open.
+    bool findAndOpen();
+    void close() { board_.reset(); }
+
+    // Sends one output report; for a read request the tick becomes the expected sequence. False when the
+    // write failed or no board is open.
+    bool send(Command command, std::uint8_t value, std::uint8_t tick);
+    // Up to eight attempts to read the report whose sequence byte is the expected one. failedReads counts the
+    // attempts whose read failed. True when a report was accepted; otherwise the last one stays in use.
+    bool readInput(int& failedReads);
+
+    const std::array<std::uint8_t, kKeptReportBytes>& lastReport() const { return lastReport_; }
+
+private:
+    bool readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer);
+
+    Platform& platform_;
+    std::unique_ptr<hid::Device> board_;
+    hid::ReportLengths lengths_;
+    std::uint8_t expectedSequence_ = 0;
+    std::array<std::uint8_t, kMaxReportBytes> output_{};
+    std::array<std::uint8_t, kMaxReportBytes> input_{};
+    std::array<std::uint8_t, kMaxReportBytes> extra_{};
+    std::array<std::uint8_t, kKeptReportBytes> lastReport_{};
+};
+
+} // namespace zelk

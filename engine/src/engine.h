@@ -1,0 +1,84 @@
+#pragma once
+// All state of the control engine: the loaded program, the run state, the device link, the control cycle,
+// the event log and the log buffer. The library holds one instance behind its exports; tests create their
+// own with a fake platform.
+#include "ZELK_Eng.h"
+#include "device_link.h"
+#include "event_log.h"
+#include "log_buffer.h"
+#include "program.h"
+#include "rules.h"
+#include "status.h"
+#include "timer/periodic_timer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace zelk {
+
+class Platform;
+
+class Engine {
+public:
+    static constexpr int kPeriodMs = 10;
+
+    explicit Engine(Platform& platform);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The exports.
+    std::int32_t open();
+    std::int32_t close();
+    void getCtlData(CtlData& data) const;
+    void putCtlData(const CtlRequest& request);
+
+    // One control cycle; the periodic timer calls it every 10 ms during a run.
+    void cycle();
+
+    const Program& program() const { return program_; }
+    Program& program() { return program_; }
+    const LogBuffer& logBuffer() const { return log_; }
+
+private:
+    // Who holds the board: nobody, a control run, or a close in progress.
+    enum class Board : std::uint8_t { kNone, kHeld, kClosing };
+
+    bool startRun();
+    void controlThread();
+    static void onTimer(void* engine);
+    // Sends a report; a failed send records "sendKaldex NG" and closes the board.
+    bool sendOrClose(DeviceLink::Command command, std::uint8_t value);
+    std::int32_t closeRun(bool writeLog);
+    void recordEvent(std::string_view message);
+    void writeLogFile();
+    std::string programPath() const;
+
+    // Set while a control cycle runs on this thread: a close from inside the cycle must never wait for
+    // another close, which may itself be waiting for this cycle to end.
+    static thread_local bool inCycle_;
+
+    Platform& platform_;
+    Status status_;
+    Program program_;
+    EventLog events_;
+    LogBuffer log_;
+    DeviceLink link_;
+    PortHistory port0History_;
+    PortHistory port1History_;
+    Rules rules_;
+
+    std::string baseDirectory_; // captured at the first open, with a trailing "/"
+    std::atomic<Board> board_{Board::kNone};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> threadPublished_{false};
+    std::atomic<std::uint8_t> toggleMask_{0x0F};
+    std::atomic<bool> togglePending_{false};
+    std::unique_ptr<timer::PeriodicTimer> timer_;
+    std::thread controlThread_;
+};
+
+} // namespace zelk

@@ -1,0 +1,272 @@
+// The control cycle, driven one period at a time against an in-process board model.
+#include "engine.h"
+#include "fake_platform.h"
+#include "line_builder.h"
+#include "messages.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace zelk {
+namespace {
+
+using test::G;
+using test::lineText;
+
+class Cycle : public ::testing::Test {
+protected:
+    Cycle() {
+        platform.cwd = dir.cwd();
+        platform.backend.add("/dev/board0", &board);
+    }
+    ~Cycle() override { engine->close(); }
+
+    // Writes LogicCtl.ini with the lines as LG_MAIN, and the CSV log name unless csv is empty.
+    void program(std::initializer_list<std::string> lines, const std::string& csv = "log.csv",
+                 const std::string& variables = "") {
+        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
+                           "\r\n[LG_VAR_DEF]\r\n";
+        for (int i = 0; i < 8; ++i) text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
+        text += variables + "[LG_MAIN]\r\n";
+        int n = 0;
+        for (const std::string& line : lines) {
+            char key[16];
+            std::snprintf(key, sizeof key, "%04d", n++);
+            text += std::string("LG_COMP_") + key + "=" + line.substr(0, 90) + "\r\n";
+            text += std::string("LG_PROC_") + key + "=" + line.substr(90) + "\r\n";
+        }
+        if (!csv.empty()) text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file(csv) + "\r\n";
+        test::writeFile(dir.file("LogicCtl.ini"), text);
+    }
+    void start() {
+        ASSERT_EQ(engine->open(), 1);
+        timer = &platform.armedTimer();
+    }
+    // The board answers every report, the start reports too: the first cycles work off those answers.
+    void settle() { cycles(3); }
+    void cycles(int n) {
+        for (int i = 0; i < n; ++i) timer->fire();
+    }
+    CtlData data() const {
+        CtlData d{};
+        engine->getCtlData(d);
+        return d;
+    }
+    std::string csv(const std::string& name = "log.csv") {
+        std::string bytes;
+        test::readFile(dir.file(name), bytes);
+        return bytes;
+    }
+
+    test::TempDir dir;
+    vboard::BoardModel board;
+    test::FakePlatform platform;
+    std::unique_ptr<Engine> engine = std::make_unique<Engine>(platform);
+    test::FakeTimer* timer = nullptr;
+};
+
+const std::string kLogPassage10ms = lineText({{"NONE"}, {}, {}, {}, {"LOG "}, {"SVAR", "PASSAGE 10MS"}});
+
+TEST_F(Cycle, CountersCountCyclesAndTheEchoLagsByOne) {
+    program({kLogPassage10ms});
+    start();
+    cycles(100);
+    CtlData d = data();
+    EXPECT_EQ(d.passageSec, 1);
+    EXPECT_EQ(d.tick10ms, 98) << "the echo of the previous cycle's read request";
+    cycles(3);
+    engine->close();
+    // Rows of cycles 0..102, one per line: around the wrap they run 98, 199, 100, 101.
+    const std::string rows = csv();
+    EXPECT_EQ(rows.substr(0, 9), "0\r\n0\r\n1\r\n");
+    EXPECT_NE(rows.find("\r\n97\r\n98\r\n199\r\n100\r\n101\r\n"), std::string::npos);
+}
+
+TEST_F(Cycle, UnchangedOutputIsSentOnlyAtTheStartAndEveryCycleRequestsInput) {
+    program({lineText({{"NONE"}, {}, {}, {}, {"OUT ", "10F"}})});
+    start();
+    cycles(20);
+    EXPECT_EQ(board.commandCount(2), 1u);
+    EXPECT_EQ(board.commandCount(3), 21u);
+    EXPECT_EQ(data().port1, 0x0F);
+}
+
+TEST_F(Cycle, AnInputEdgeTogglesTheOutputOnce) {
+    // The road of one event: pin 0 of port 0 energized inverts pin 0 of port 1.
+    program({lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}})});
+    start();
+    cycles(3);
+    board.setPin(0, true);
+    cycles(5);
+    EXPECT_EQ(board.port1Output(), 0x0E);
+    EXPECT_EQ(board.commandCount(2), 2u);
+    EXPECT_EQ(data().port0, 0xFE);
+    board.setPin(0, false);
+    cycles(5);
+    board.setPin(0, true);
+    cycles(5);
+    EXPECT_EQ(board.port1Output(), 0x0F);
+}
+
+TEST_F(Cycle, ManualTogglesInvertOnceAndPersist) {
+    program({});
+    start();
+    cycles(2);
+    engine->putCtlData(CtlRequest{0x01, {}});
+    cycles(1);
+    EXPECT_EQ(board.port1Output(), 0x0E);
+    EXPECT_EQ(board.commandCount(2), 2u);
+    cycles(5);
+    EXPECT_EQ(board.port1Output(), 0x0E) << "each cycle starts from the previous output";
+    EXPECT_EQ(board.commandCount(2), 2u);
+
+    engine->putCtlData(CtlRequest{0x01, {}});
+    engine->putCtlData(CtlRequest{0x02, {}});
+    cycles(2);
+    EXPECT_EQ(board.port1Output(), 0x0C) << "the second request replaces the first";
+}
+
+TEST_F(Cycle, PortOneTransitionsNeverFireAndStatesSeeThePreviousOutput) {
+    program({lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "CHANGE"}, {"NONE"}, {"LOG "}, {"CNST", "change"}}),
+             lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "edge"}}),
+             lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "elec"}})});
+    start();
+    for (int i = 0; i < 6; ++i) {
+        engine->putCtlData(CtlRequest{0x01, {}});
+        cycles(1);
+    }
+    engine->close();
+    // Output after each cycle: 0E, 0F, 0E, ...; the run of cycle n sees the output of cycle n - 1.
+    EXPECT_EQ(csv(), "elec\r\nelec\r\nelec\r\n");
+}
+
+TEST_F(Cycle, TheEventLogKeepsTheTenNewest) {
+    program({lineText({{"NONE"}, {}, {}, {}, {"CALC", "01"}, {"VAR ", "01"}, {"+   "}, {"CNST", "1"}}),
+             lineText({{"NONE"}, {}, {}, {}, {"LOG "}, {"CNST", "row"}, {"VAR ", "01"}})});
+    start();
+    cycles(11);
+    const CtlData d = data();
+    EXPECT_STREQ(d.events[0].text, "row\t11");
+    EXPECT_STREQ(d.events[9].text, "row\t2");
+    EXPECT_EQ(d.events[0].tick10ms, 10);
+    EXPECT_EQ(d.events[9].tick10ms, 1);
+}
+
+TEST_F(Cycle, TheLogFileIsWrittenAtCloseOnlyWhenNamed) {
+    program({lineText({{"NONE"}, {}, {}, {}, {"LOG "}, {"CNST", "a"}, {"CNST", "b"}})});
+    start();
+    cycles(2);
+    EXPECT_EQ(csv(), "") << "nothing is written during the run";
+    engine->close();
+    EXPECT_EQ(csv(), "a\tb\r\na\tb\r\n");
+
+    program({}, "empty.csv");
+    start();
+    engine->close();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("empty.csv")));
+    EXPECT_EQ(csv("empty.csv"), "");
+
+    program({kLogPassage10ms}, "");
+    start();
+    cycles(2);
+    engine->close();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "no file without a name";
+}
+
+TEST_F(Cycle, ARelativeLogNameResolvesAgainstTheCurrentDirectoryAtClose) {
+    std::string text = "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" +
+                       kLogPassage10ms.substr(0, 90) + "\r\nLG_PROC_0000=" + kLogPassage10ms.substr(90) +
+                       "\r\n[LOG_CSV]\r\nCSV_FNAME=relative.csv\r\n";
+    test::writeFile(dir.file("LogicCtl.ini"), text);
+    test::TempDir elsewhere;
+    const auto previous = std::filesystem::current_path();
+    start();
+    cycles(1);
+    std::filesystem::current_path(elsewhere.path());
+    engine->close();
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(std::filesystem::exists(elsewhere.file("relative.csv")));
+}
+
+TEST_F(Cycle, AnUnwritableLogFileIsNoCrash) {
+    program({kLogPassage10ms}, "no/such/dir/log.csv");
+    start();
+    cycles(1);
+    EXPECT_EQ(engine->close(), 1);
+}
+
+TEST_F(Cycle, StaleAnswersAreDiscarded) {
+    program({});
+    start();
+    board.insertStaleAnswers(3);
+    board.staleAnswers(1);
+    board.setPort0Input(0xF0);
+    cycles(4);
+    const CtlData d = data();
+    EXPECT_EQ(d.port0, 0xF0);
+    EXPECT_EQ(d.tick10ms, 2);
+    EXPECT_EQ(d.events[0].passageSec, -1) << "no read failed";
+}
+
+TEST_F(Cycle, FailedReadsKeepTheLastSampleSoNoTransitionFires) {
+    program({lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "CHANGE"}, {"NONE"}, {"LOG "}, {"CNST", "x"}})});
+    start();
+    settle();
+    board.setPort0Input(0xFE);
+    cycles(2);
+    board.setSilent(true);
+    board.setPort0Input(0xFF);
+    cycles(3); // the first still reads the answer sent before the silence
+
+    const CtlData d = data();
+    EXPECT_EQ(d.port0, 0xFE);
+    for (int i = 0; i < 10; ++i) EXPECT_STREQ(d.events[i].text, "readKaldex NG");
+    EXPECT_EQ(d.state, ZELK_STATE_RUNNING) << "the board stays open";
+    board.setSilent(false);
+    cycles(3);
+    EXPECT_EQ(data().port0, 0xFF);
+    engine->close();
+    EXPECT_EQ(csv(), "x\r\nx\r\n") << "one change in, one change out";
+}
+
+TEST_F(Cycle, WithoutAnyAcceptedReportThePortReadsAllEnergized) {
+    program({});
+    board.setSilent(true);
+    start();
+    cycles(1);
+    EXPECT_EQ(data().port0, 0x00);
+}
+
+TEST_F(Cycle, AReportWithPortZeroAtZeroIsFollowedByOneMoreRead) {
+    program({});
+    start();
+    settle();
+    board.setPort0Input(0x00);
+    cycles(2);
+    const CtlData d = data();
+    EXPECT_EQ(d.port0, 0x00) << "a failed extra read keeps the matched report";
+    EXPECT_EQ(d.events[0].passageSec, -1);
+}
+
+TEST_F(Cycle, AFailedSendClosesTheBoardFromInsideTheCycle) {
+    program({kLogPassage10ms});
+    start();
+    cycles(3);
+    board.setRefuseWrites(true);
+    engine->putCtlData(CtlRequest{0x01, {}});
+    cycles(1);
+    const CtlData d = data();
+    EXPECT_EQ(d.state, ZELK_STATE_CLOSED);
+    EXPECT_STREQ(d.events[0].text, "sendKaldex NG") << "command 3 fails as well";
+    EXPECT_STREQ(d.events[1].text, "sendKaldex NG");
+    EXPECT_FALSE(timer->armed()) << "no further cycle";
+    EXPECT_EQ(csv(), "0\r\n0\r\n1\r\n2\r\n") << "the log file is written by the self-close";
+    std::filesystem::remove(dir.file("log.csv"));
+    EXPECT_EQ(engine->close(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("log.csv"))) << "written once";
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,163 @@
+// The engine against virtual boards through real sockets, with the real timer.
+#include "engine.h"
+#include "hid/backends.h"
+#include "line_builder.h"
+#include "platform.h"
+#include "test_files.h"
+#include "virtual_board/board_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace zelk {
+namespace {
+
+using namespace std::chrono_literals;
+using test::lineText;
+
+// The system platform, with the virtual boards of a test directory as the only devices.
+class SocketPlatform final : public Platform {
+public:
+    SocketPlatform(std::string boardDirectory, std::string cwd)
+        : devices_(hid::makeVirtualBackend(std::move(boardDirectory))), cwd_(std::move(cwd)) {}
+    hid::Backend& devices() override { return *devices_; }
+    std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return timer::makeSystemTimer(); }
+    LocalTime now() override { return {2026, 1, 2, 3, 4, 5}; }
+    void sleepMs(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    bool currentDirectory(std::string& directory) override {
+        directory = cwd_;
+        return true;
+    }
+    void putClipboard(const char*) override {}
+
+private:
+    std::unique_ptr<hid::Backend> devices_;
+    std::string cwd_;
+};
+
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds limit = 3s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(2ms);
+    }
+    return condition();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    EndToEnd() {
+        const std::string toggle =
+            lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}});
+        test::writeFile(dir.file("LogicCtl.ini"),
+                        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" + toggle.substr(0, 90) +
+                            "\r\nLG_PROC_0000=" + toggle.substr(90) + "\r\n[LOG_CSV]\r\nCSV_FNAME=" +
+                            dir.file("log.csv") + "\r\n");
+    }
+    std::unique_ptr<vboard::BoardServer> serve(vboard::BoardModel& model, const std::string& name) {
+        auto server = std::make_unique<vboard::BoardServer>(model, vboard::ServerOptions{boards.cwd() + "/kaldex", name});
+        std::string error;
+        EXPECT_TRUE(server->start(&error)) << error;
+        return server;
+    }
+    CtlData data() const {
+        CtlData d{};
+        engine->getCtlData(d);
+        return d;
+    }
+
+    test::TempDir dir;
+    test::TempDir boards;
+    SocketPlatform platform{boards.cwd() + "/kaldex", dir.cwd()};
+    std::unique_ptr<Engine> engine = std::make_unique<Engine>(platform);
+};
+
+TEST_F(EndToEnd, AnInputEdgeTogglesTheBoardsOutput) {
+    vboard::BoardModel board;
+    auto server = serve(board, "kaldex0");
+    ASSERT_EQ(engine->open(), 1);
+    EXPECT_EQ(board.commandCount(1), 1u);
+    EXPECT_EQ(board.port1Output(), 0x0F);
+    EXPECT_TRUE(eventually([&] { return board.commandCount(3) > 20; }));
+    board.setPin(0, true);
+    EXPECT_TRUE(eventually([&] { return board.port1Output() == 0x0E; }));
+    EXPECT_TRUE(eventually([&] { return data().port0 == 0xFE && data().port1 == 0x0E; }));
+    EXPECT_EQ(data().events[0].passageSec, -1) << "no failed read or send";
+    EXPECT_EQ(engine->close(), 1);
+    EXPECT_EQ(data().state, ZELK_STATE_CLOSED);
+}
+
+TEST_F(EndToEnd, StaleAndLateAnswersAreDiscarded) {
+    vboard::BoardModel board;
+    auto server = serve(board, "kaldex0");
+    ASSERT_EQ(engine->open(), 1);
+    board.insertStaleAnswers(50);
+    board.staleAnswers(5);
+    board.setPin(0, true);
+    EXPECT_TRUE(eventually([&] { return board.port1Output() == 0x0E; }));
+    EXPECT_EQ(engine->close(), 1);
+}
+
+TEST_F(EndToEnd, ASilentBoardCostsFailedReadsButNeverStallsTheRun) {
+    vboard::BoardModel board;
+    auto server = serve(board, "kaldex0");
+    ASSERT_EQ(engine->open(), 1);
+    board.setSilent(true);
+    EXPECT_TRUE(eventually([&] { return std::string_view(data().events[9].text) == "readKaldex NG"; }));
+    EXPECT_EQ(data().state, ZELK_STATE_RUNNING);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(engine->close(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
+}
+
+TEST_F(EndToEnd, AnUnpluggedBoardEndsTheRunAndTheLogIsStillWritten) {
+    vboard::BoardModel board;
+    auto server = serve(board, "kaldex0");
+    ASSERT_EQ(engine->open(), 1);
+    EXPECT_TRUE(eventually([&] { return board.commandCount(3) > 5; }));
+    board.disconnect();
+    EXPECT_TRUE(eventually([&] { return data().state == ZELK_STATE_CLOSED; }));
+    EXPECT_STREQ(data().events[0].text, "sendKaldex NG");
+    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(dir.file("log.csv")); }));
+    EXPECT_EQ(engine->close(), 0);
+}
+
+TEST_F(EndToEnd, TheFirstMatchingBoardIsUsedAndTheOthersAreLeftAlone) {
+    vboard::BoardModel foreign({.productId = 0x0110});
+    vboard::BoardModel first({.productId = 0x1000});
+    vboard::BoardModel second({.productId = 0x010F});
+    auto s0 = serve(foreign, "a-foreign");
+    auto s1 = serve(first, "b-first");
+    auto s2 = serve(second, "c-second");
+    ASSERT_EQ(engine->open(), 1);
+    EXPECT_EQ(first.commandCount(1), 1u);
+    EXPECT_EQ(foreign.reportCount(), 0u);
+    EXPECT_EQ(second.reportCount(), 0u);
+    EXPECT_EQ(s2->connectionCount(), 0u);
+    EXPECT_TRUE(eventually([&] { return !s0->clientConnected(); })) << "the foreign board was released";
+    EXPECT_EQ(engine->close(), 1);
+}
+
+TEST_F(EndToEnd, ConsoleCloseAndSelfCloseMeetOnce) {
+    // A board that refuses writes makes the cycle close itself while the caller closes too: exactly one of
+    // them closes and writes the log.
+    for (int round = 0; round < 20; ++round) {
+        vboard::BoardModel board;
+        auto server = serve(board, "kaldex0");
+        ASSERT_EQ(engine->open(), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 5 * 3));
+        board.setRefuseWrites(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 7));
+        const int closed = engine->close();
+        EXPECT_EQ(data().state, ZELK_STATE_CLOSED);
+        EXPECT_EQ(engine->close(), 0);
+        EXPECT_TRUE(closed == 0 || closed == 1);
+        server->stop();
+    }
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,97 @@
+#pragma once
+// A platform for engine tests: boards are in-process board models, the timer fires only when the test says
+// so, time does not pass, and clipboard texts are collected.
+#include "platform.h"
+#include "virtual_board/board_model.h"
+#include "virtual_board/model_device.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace zelk::test {
+
+class FakeTimer final : public timer::PeriodicTimer {
+public:
+    bool start(int periodMs, Callback callback, void* context) override {
+        if (armed_.load()) return false;
+        period_ = periodMs;
+        callback_ = callback;
+        context_ = context;
+        armed_.store(true, std::memory_order_release);
+        return true;
+    }
+    void cancel() override { armed_.store(false, std::memory_order_release); }
+    bool armed() const { return armed_.load(std::memory_order_acquire); }
+    // Runs one period's callback if the timer is armed.
+    bool fire() {
+        if (!armed()) return false;
+        callback_(context_);
+        return true;
+    }
+
+private:
+    std::atomic<bool> armed_{false};
+    int period_ = 0;
+    Callback callback_ = nullptr;
+    void* context_ = nullptr;
+};
+
+// Devices by path: a board model, or nullptr for a path that cannot be opened.
+class FakeBackend final : public hid::Backend {
+public:
+    void add(std::string path, vboard::BoardModel* model) { devices_.emplace_back(std::move(path), model); }
+    std::vector<std::string> enumerate() override {
+        std::vector<std::string> paths;
+        for (const auto& d : devices_) paths.push_back(d.first);
+        return paths;
+    }
+    std::unique_ptr<hid::Device> open(const std::string& path) override {
+        for (const auto& d : devices_)
+            if (d.first == path && d.second != nullptr) {
+                ++opened;
+                return std::make_unique<vboard::ModelDevice>(*d.second);
+            }
+        return nullptr;
+    }
+    int opened = 0;
+
+private:
+    std::vector<std::pair<std::string, vboard::BoardModel*>> devices_;
+};
+
+class FakePlatform final : public Platform {
+public:
+    hid::Backend& devices() override { return backend; }
+    std::unique_ptr<timer::PeriodicTimer> makeTimer() override {
+        auto t = std::make_unique<FakeTimer>();
+        timer.store(t.get());
+        return t;
+    }
+    LocalTime now() override { return clock; }
+    void sleepMs(int milliseconds) override { sleptMs += milliseconds; }
+    bool currentDirectory(std::string& directory) override {
+        if (cwd.empty()) return false;
+        directory = cwd;
+        return true;
+    }
+    void putClipboard(const char* text) override { clipboardTexts.emplace_back(text); }
+
+    // Waits until the control thread has armed the timer of the current run.
+    FakeTimer& armedTimer() {
+        while (timer.load() == nullptr || !timer.load()->armed()) std::this_thread::yield();
+        return *timer.load();
+    }
+
+    FakeBackend backend;
+    std::atomic<FakeTimer*> timer{nullptr};
+    LocalTime clock{2026, 12, 7, 9, 5, 3};
+    std::atomic<long> sleptMs{0};
+    std::string cwd;
+    std::vector<std::string> clipboardTexts;
+};
+
+} // namespace zelk::test

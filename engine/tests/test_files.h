@@ -1,0 +1,56 @@
+#pragma once
+// Temporary directories and files for engine tests.
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace zelk::test {
+
+class TempDir {
+public:
+    TempDir() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() / ("zelk-test-" + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(std::string_view name) const { return (path_ / name).string(); }
+    // The directory as the engine's current directory: with its trailing separator removed.
+    std::string cwd() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline bool readFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// One group of a line value: the kind padded to 4 bytes, ",", the data padded to 12 bytes, ",".
+inline std::string group(std::string_view kind, std::string_view data = "") {
+    std::string g(kind);
+    g.resize(4, ' ');
+    g += ',';
+    std::string d(data);
+    d.resize(12, ' ');
+    return g + d + ',';
+}
+
+} // namespace zelk::test
