@@ -1,0 +1,51 @@
+#include "common/combo_helpers.h"
+
+#include "common/ini.h"
+#include "common/text_helpers.h"
+
+#include <QComboBox>
+
+#include <algorithm>
+
+namespace zelk::console {
+
+namespace {
+// The engine's variable table holds 64 variables; a larger count names nothing more.
+constexpr std::int32_t kMaxVariables = 64;
+
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    return text.mid(begin, end - begin);
+}
+} // namespace
+
+std::int16_t selectComboItem(QComboBox* combo, const QString& text, bool setTextIfMissing) {
+    if (combo == nullptr) return 0;
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).startsWith(text, Qt::CaseSensitive)) {
+            combo->setCurrentIndex(i);
+            return static_cast<std::int16_t>(i);
+        }
+    }
+    if (setTextIfMissing && combo->isEditable()) {
+        combo->setCurrentIndex(-1);
+        combo->setEditText(text);
+    }
+    return 0;
+}
+
+bool addVariableItems(QComboBox* combo) {
+    const std::optional<std::int32_t> count =
+        toInt32Strict(readIni(kLogicFile, QStringLiteral("LG_CONTENTS"), QStringLiteral("VARIABLE_CNT")));
+    if (!count) return false;
+    for (std::int32_t i = 0; i < std::min(*count, kMaxVariables); ++i) {
+        const QString name = trimBlanks(
+            readIni(kLogicFile, QStringLiteral("LG_VAR_DEF"), QStringLiteral("VAR_NAME_") + zeroPad(i, 2)));
+        if (!name.isEmpty()) combo->addItem(padField(zeroPad(i, 2), 12) + u':' + name);
+    }
+    return true;
+}
+
+} // namespace zelk::console

@@ -1,0 +1,166 @@
+// The console's common helpers: INI access, byte-counted text helpers, combo helpers, engine binding.
+#include "common/ansi.h"
+#include "common/combo_helpers.h"
+#include "common/engine_binding.h"
+#include "common/ini.h"
+#include "common/text_helpers.h"
+#include "testing/recorded_messages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace zelk::console {
+namespace {
+
+class Ini : public ::testing::Test {
+protected:
+    Ini() { setProgramDirectory(dir.path()); }
+    ~Ini() override { setProgramDirectory({}); }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(Ini, MissingKeySectionOrFileReadsEmptyAndNotFound) {
+    bool notFound = false;
+    EXPECT_EQ(readIni("absent.ini", "S", "K", notFound), "");
+    EXPECT_TRUE(notFound);
+    write("a.ini", QByteArray("[S]\r\nK=v\r\nSTORED=") + QByteArray::fromStdString(toAnsi("みつからんで!")) +
+                       "\r\nJP=" + QByteArray::fromStdString(toAnsi("ピン①")) + "\r\n");
+    EXPECT_EQ(readIni("a.ini", "S", "missing", notFound), "");
+    EXPECT_TRUE(notFound);
+    EXPECT_EQ(readIni("a.ini", "T", "K", notFound), "");
+    EXPECT_TRUE(notFound);
+    EXPECT_EQ(readIni("a.ini", "S", "STORED", notFound), "") << "the signal text reads as missing";
+    EXPECT_TRUE(notFound);
+    EXPECT_EQ(readIni("a.ini", "s", "k", notFound), "v");
+    EXPECT_FALSE(notFound);
+    EXPECT_EQ(readIni("a.ini", "S", "JP"), "ピン①") << "values are code page 932";
+}
+
+TEST_F(Ini, LongValuesAreCutTo511Bytes) {
+    write("a.ini", "[S]\r\nK=" + QByteArray(600, 'x') + "\r\n");
+    EXPECT_EQ(readIni("a.ini", "S", "K").size(), 511);
+}
+
+TEST_F(Ini, WritesRoundTripAndFailuresAreReported) {
+    bool failed = true;
+    writeIni("new.ini", "S", "名前", "値①", failed);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(readIni("new.ini", "S", "名前"), "値①");
+    setProgramDirectory(dir.filePath("no/such/dir"));
+    writeIni("new.ini", "S", "K", "v", failed);
+    EXPECT_TRUE(failed);
+}
+
+TEST(TextHelpers, ToIntAcceptsOnly16BitNumbers) {
+    EXPECT_EQ(toInt(""), 0);
+    EXPECT_EQ(toInt("40000"), 0);
+    EXPECT_EQ(toInt("12"), 12);
+    EXPECT_EQ(toInt(" -32768 "), -32768);
+    EXPECT_EQ(toInt("2.5"), 2) << "a half goes to the even neighbour";
+    EXPECT_EQ(toInt("3.5"), 4);
+    EXPECT_EQ(toInt("-0.6"), -1);
+    for (const char* bad : {"x", "1e3", "12a", "--1", ".", "0x10", "1 2"}) EXPECT_EQ(toInt(bad), 0) << bad;
+    EXPECT_FALSE(toInt16Strict("").has_value());
+    EXPECT_EQ(toInt32Strict("2147483647").value_or(0), 2147483647);
+    EXPECT_FALSE(toInt32Strict("2147483648").has_value());
+}
+
+TEST(TextHelpers, ZeroPadAndCutAtNul) {
+    EXPECT_EQ(zeroPad(7, 2), "07");
+    EXPECT_EQ(zeroPad(123, 2), "23");
+    EXPECT_EQ(zeroPad(-5, 3), "-05");
+    EXPECT_EQ(zeroPad(-5, 0), "");
+    EXPECT_EQ(zeroPad(0, 4), "0000");
+    EXPECT_EQ(zeroPad(-2147483647 - 1, 12), "");
+    EXPECT_EQ(cutAtNul(QString("ab") + QChar(u'\0') + "cd"), "ab");
+    EXPECT_EQ(cutAtNul("abc"), "abc");
+}
+
+TEST(TextHelpers, PadFieldAndMidBytesCountCodePage932Bytes) {
+    EXPECT_EQ(padField("ab", 4), "ab  ");
+    EXPECT_EQ(padField("あいう", 4), "あい");
+    EXPECT_EQ(padField("あいう", 3), "あ ") << "half a character becomes a blank: still 3 bytes";
+    EXPECT_EQ(byteLength(padField("ｱｲｳエオ", 12)), 12);
+    EXPECT_EQ(padField("1234567890123", 12), "123456789012");
+    EXPECT_EQ(padField("x", 0), "");
+
+    EXPECT_EQ(midBytes("ABCDEF", 3, 2), "CD");
+    EXPECT_EQ(midBytes("ABCDEF", 7, 2), "");
+    EXPECT_EQ(midBytes("ABCDEF", 5, 9), "EF");
+    EXPECT_EQ(midBytes("ABCDEF", 0, 2), "");
+    EXPECT_EQ(midBytes("ABCDEF", 1, -1), "");
+    EXPECT_EQ(midBytes("aあいb", 3, 3), " い") << "a start on a trail byte gives a blank";
+    EXPECT_EQ(midBytes("aあいb", 2, 3), "あ ");
+    EXPECT_EQ(midBytes("PIN ,001         ,", 6, 12), "001         ");
+}
+
+TEST(ComboHelpers, SelectComboItemMatchesPrefixes) {
+    QComboBox list;
+    list.addItems({"NONE:なし", "PIN :ピン"});
+    EXPECT_EQ(selectComboItem(&list, "PIN ", false), 1);
+    EXPECT_EQ(list.currentIndex(), 1);
+    EXPECT_EQ(selectComboItem(&list, "XYZ", true), 0) << "no match in a list-only combo";
+    EXPECT_EQ(list.currentIndex(), 1) << "the selection stays";
+    EXPECT_EQ(selectComboItem(&list, "", false), 0);
+    EXPECT_EQ(list.currentIndex(), 0);
+
+    QComboBox data;
+    data.setEditable(true);
+    data.addItems({"", "STOP->ELEC  :電断->通電", "STOP        :電断", "<=          ", "<           "});
+    EXPECT_EQ(selectComboItem(&data, "STOP        ", true), 2);
+    EXPECT_EQ(selectComboItem(&data, "<           ", true), 4);
+    EXPECT_EQ(selectComboItem(&data, "10F         ", true), 0);
+    EXPECT_EQ(data.currentIndex(), -1);
+    EXPECT_EQ(data.currentText(), "10F         ") << "trailing spaces kept";
+}
+
+TEST_F(Ini, AddVariableItemsListsNamedVariables) {
+    write(kLogicFile, QByteArray("[LG_CONTENTS]\r\nVARIABLE_CNT=3\r\n[LG_VAR_DEF]\r\nVAR_NAME_00= count \r\n"
+                                 "VAR_NAME_01=   \r\nVAR_NAME_02=") +
+                          QByteArray::fromStdString(toAnsi("温度")) + "\r\nVAR_NAME_03=beyond\r\n");
+    QComboBox list;
+    list.addItem("");
+    EXPECT_TRUE(addVariableItems(&list));
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.itemText(1), "00          :count");
+    EXPECT_EQ(list.itemText(2), "02          :温度");
+
+    write(kLogicFile, "[LG_CONTENTS]\r\nVARIABLE_CNT=x\r\n");
+    QComboBox none;
+    EXPECT_FALSE(addVariableItems(&none));
+    EXPECT_EQ(none.count(), 0);
+}
+
+TEST(EngineBinding, BindsTheBuiltEngineByName) {
+    engine::setLibraryPath(ZELK_ENG_LIBRARY);
+    CtlData data{};
+    data.state = 9;
+    engine::getCtlData(data);
+    EXPECT_EQ(data.state, 0);
+    EXPECT_EQ(engine::closeKaldex(), 0);
+}
+
+void printMessage(QWidget*, const QString& text) { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
+
+TEST(EngineBindingDeathTest, AMissingLibraryIsNamedAndEndsTheProgram) {
+    EXPECT_EXIT(
+        {
+            setMessageHandler(&printMessage);
+            engine::setLibraryPath("/nonexistent/libZELK_Eng.so");
+            engine::openKaldex();
+        },
+        ::testing::ExitedWithCode(engine::kMissingEngineStatus), "ZELK_Eng");
+}
+
+} // namespace
+} // namespace zelk::console
