@@ -11,6 +11,8 @@ std::string toAnsi(const QString& text);
 QString fromAnsi(std::string_view bytes);
 
 // Lead bytes of code page 932's double-byte characters.
-constexpr bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool isLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 } // namespace zelk::console

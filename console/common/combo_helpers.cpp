@@ -15,8 +15,10 @@ constexpr std::int32_t kMaxVariables = 64;
 
 QString trimBlanks(const QString& text) {
     qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ') ++begin;
-    while (end > begin && text[end - 1] == u' ') --end;
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
     return text.mid(begin, end - begin);
 }
 } // namespace

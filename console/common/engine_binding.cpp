@@ -28,10 +28,10 @@ QLibrary& library() {
     static QLibrary lib;
     if (!lib.isLoaded()) {
         // The program's own directory first, then the platform's library search.
-        const QStringList candidates = libraryPathOverride().isEmpty()
-                                           ? QStringList{programDirectory() + QStringLiteral("/ZELK_Eng"),
-                                                         QStringLiteral("ZELK_Eng")}
-                                           : QStringList{libraryPathOverride()};
+        const QStringList candidates =
+            libraryPathOverride().isEmpty()
+                ? QStringList{programDirectory() + QStringLiteral("/ZELK_Eng"), QStringLiteral("ZELK_Eng")}
+                : QStringList{libraryPathOverride()};
         QString errors;
         for (const QString& candidate : candidates) {
             lib.setFileName(candidate);
@@ -79,7 +79,11 @@ void exitKaldex() {
     std::exit(0); // not reached: the engine ends the process
 }
 
-void setLibraryPath(const QString& path) { libraryPathOverride() = path; }
-void setFatalHandler(FatalHandler handler) { fatalHandler = handler; }
+void setLibraryPath(const QString& path) {
+    libraryPathOverride() = path;
+}
+void setFatalHandler(FatalHandler handler) {
+    fatalHandler = handler;
+}
 
 } // namespace zelk::console::engine

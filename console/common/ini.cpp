@@ -16,7 +16,9 @@ QString& directoryOverride() {
     return directory;
 }
 
-std::string iniPath(const QString& fileName) { return toAnsi(programDirectory() + u'/' + fileName); }
+std::string iniPath(const QString& fileName) {
+    return toAnsi(programDirectory() + u'/' + fileName);
+}
 
 const QString kNotFound = QStringLiteral("みつからんで!");
 
@@ -27,7 +29,9 @@ QString programDirectory() {
     return custom.isEmpty() ? QCoreApplication::applicationDirPath() : custom;
 }
 
-void setProgramDirectory(const QString& directory) { directoryOverride() = directory; }
+void setProgramDirectory(const QString& directory) {
+    directoryOverride() = directory;
+}
 
 QString readIni(const QString& fileName, const QString& section, const QString& key, bool& notFound) {
     std::array<char, 512> buffer{};

@@ -35,7 +35,8 @@ std::string cutBytes(const std::string& whole, std::size_t from, std::size_t to)
     std::string part = whole.substr(from, to - from);
     std::size_t i = 0;
     while (i < to) {
-        const std::size_t width = isLeadByte(static_cast<unsigned char>(whole[i])) && i + 1 < whole.size() ? 2 : 1;
+        const std::size_t width =
+            isLeadByte(static_cast<unsigned char>(whole[i])) && i + 1 < whole.size() ? 2 : 1;
         if (width == 2 && i < from && i + 1 >= from) part[i + 1 - from] = ' '; // trail byte at the start
         if (width == 2 && i >= from && i + 1 >= to) part[i - from] = ' ';      // lead byte at the end
         i += width;
@@ -45,9 +46,15 @@ std::string cutBytes(const std::string& whole, std::size_t from, std::size_t to)
 
 } // namespace
 
-std::optional<std::int16_t> toInt16Strict(const QString& text) { return toIntegerStrict<std::int16_t>(text); }
-std::optional<std::int32_t> toInt32Strict(const QString& text) { return toIntegerStrict<std::int32_t>(text); }
-std::int16_t toInt(const QString& text) { return toInt16Strict(text).value_or(0); }
+std::optional<std::int16_t> toInt16Strict(const QString& text) {
+    return toIntegerStrict<std::int16_t>(text);
+}
+std::optional<std::int32_t> toInt32Strict(const QString& text) {
+    return toIntegerStrict<std::int32_t>(text);
+}
+std::int16_t toInt(const QString& text) {
+    return toInt16Strict(text).value_or(0);
+}
 
 QString cutAtNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
@@ -76,6 +83,8 @@ QString midBytes(const QString& text, std::int16_t start, std::int16_t length) {
     return fromAnsi(cutBytes(bytes, from, to));
 }
 
-int byteLength(const QString& text) { return static_cast<int>(toAnsi(text).size()); }
+int byteLength(const QString& text) {
+    return static_cast<int>(toAnsi(text).size());
+}
 
 } // namespace zelk::console

@@ -10,8 +10,8 @@ QFont consoleFont(double pointSize, bool bold) {
         const QStringList installed = QFontDatabase::families();
         for (const QString& candidate :
              {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-              QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("VL Gothic"),
-              QStringLiteral("TakaoGothic")}) {
+              QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+              QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")}) {
             if (installed.contains(candidate)) return candidate;
         }
         return QString();

@@ -7,7 +7,9 @@ namespace zelk::console {
 
 constexpr int kTwipsPerPixel = 15;
 
-constexpr int twips(int value) { return (value + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+constexpr int twips(int value) {
+    return (value + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
 constexpr QRect twipsRect(int left, int top, int width, int height) {
     return {twips(left), twips(top), twips(width), twips(height)};
 }

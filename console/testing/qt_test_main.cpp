@@ -15,14 +15,17 @@ QStringList& recordedMessages() {
 }
 
 namespace {
-void record(QWidget*, const QString& text) { recordedMessages().append(text); }
+void record(QWidget*, const QString& text) {
+    recordedMessages().append(text);
+}
 } // namespace
 
 } // namespace zelk::console::testing
 
 int main(int argc, char** argv) {
     bool listing = false; // listing the tests needs no display
-    for (int i = 1; i < argc; ++i) listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
     ::testing::InitGoogleTest(&argc, argv);
     if (listing) return RUN_ALL_TESTS();
     QApplication app(argc, argv);

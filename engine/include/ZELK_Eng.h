@@ -51,14 +51,14 @@ typedef struct EventEntry {
  * NUL of startDate and startTime keep what the caller had there. */
 typedef struct CtlData {
     uint8_t state;
-    uint8_t port0;        /* newest port-0 input sample, raw (0 = energized) */
-    uint8_t port1;        /* current port-1 output value, raw (0 = energized, low 4 bits are pins) */
-    char startDate[11];   /* "20yy/mm/dd" */
-    char startTime[9];    /* "hh:mm:ss" */
-    uint8_t padding1;     /* not written */
-    int32_t passageSec;   /* whole seconds counted by the control cycle */
-    uint8_t tick10ms;     /* sequence byte echoed in the last accepted input report */
-    uint8_t padding2[3];  /* not written */
+    uint8_t port0;       /* newest port-0 input sample, raw (0 = energized) */
+    uint8_t port1;       /* current port-1 output value, raw (0 = energized, low 4 bits are pins) */
+    char startDate[11];  /* "20yy/mm/dd" */
+    char startTime[9];   /* "hh:mm:ss" */
+    uint8_t padding1;    /* not written */
+    int32_t passageSec;  /* whole seconds counted by the control cycle */
+    uint8_t tick10ms;    /* sequence byte echoed in the last accepted input report */
+    uint8_t padding2[3]; /* not written */
     EventEntry events[ZELK_EVENT_COUNT]; /* newest first */
 } CtlData;
 

@@ -50,8 +50,12 @@ private:
 };
 
 // Variable keys: prefix and the index as two digits ("VAR_NAME_07").
-inline IndexedKey variableKey(std::string_view prefix, int index) { return {prefix, index, "%.*s%02d"}; }
+inline IndexedKey variableKey(std::string_view prefix, int index) {
+    return {prefix, index, "%.*s%02d"};
+}
 // Line keys: prefix and the index as four digits ("LG_COMP_0012").
-inline IndexedKey lineKey(std::string_view prefix, int index) { return {prefix, index, "%.*s%04d"}; }
+inline IndexedKey lineKey(std::string_view prefix, int index) {
+    return {prefix, index, "%.*s%04d"};
+}
 
 } // namespace zelk::keys

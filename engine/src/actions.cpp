@@ -17,7 +17,9 @@ namespace {
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
-std::int32_t wrap(std::int64_t value) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(value)); }
+std::int32_t wrap(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
 
 // One step of a "CALC" expression: two's-complement wrap-around; division and remainder by 0 leave the
 // accumulator; the one quotient that does not fit (-2147483648 / -1) wraps to -2147483648, remainder 0.
@@ -67,7 +69,8 @@ void appendHundredths(RowBuffer& row, std::size_t& length, std::int32_t value) {
 }
 
 std::string_view trimRight(std::string_view text) {
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     return text;
 }
 
@@ -108,7 +111,7 @@ std::string_view Rules::buildRow(const LineRecord& line, RowBuffer& row) const {
         if (!isItem) continue; // no item, and no separator either
         if (k > 0) appendText(row, length, "\t");
         if (kind == codes::kCnst) {
-            appendText(row, length, trimRight(data));
+            appendText(row, length, trimRight(line.dataText(group)));
         } else if (kind == codes::kVarm) {
             appendHundredths(row, length, variableValue(data));
         } else if (kind == codes::kVar) {

@@ -11,7 +11,9 @@ namespace zelk {
 
 namespace {
 // The last two decimal digits of a date or time field.
-unsigned twoDigits(int value) { return static_cast<unsigned>((value % 100 + 100) % 100); }
+unsigned twoDigits(int value) {
+    return static_cast<unsigned>((value % 100 + 100) % 100);
+}
 
 StartStamp stamp(const LocalTime& t) {
     StartStamp s{};
@@ -68,14 +70,17 @@ void Engine::controlThread() {
     trace(messages::kControlThreadEnd);
 }
 
-void Engine::onTimer(void* engine) { static_cast<Engine*>(engine)->cycle(); }
+void Engine::onTimer(void* engine) {
+    static_cast<Engine*>(engine)->cycle();
+}
 
 void Engine::cycle() {
     inCycle_ = true;
     // 1. The input report that answers the last read request, or the last accepted one again.
     int failedReads = 0;
     link_.readInput(failedReads);
-    for (int i = 0; i < failedReads; ++i) recordEvent(messages::kReadFailed);
+    for (int i = 0; i < failedReads; ++i)
+        recordEvent(messages::kReadFailed);
     const auto& report = link_.lastReport();
 
     // 2.-4. Port histories and the echoed count.
@@ -99,7 +104,8 @@ void Engine::cycle() {
     sendOrClose(DeviceLink::kReadRequest, 0);
 
     // 10. Count time.
-    const std::uint8_t tick = static_cast<std::uint8_t>((status_.tick.load(std::memory_order_relaxed) + 1) % 100);
+    const std::uint8_t tick =
+        static_cast<std::uint8_t>((status_.tick.load(std::memory_order_relaxed) + 1) % 100);
     status_.tick.store(tick, std::memory_order_relaxed);
     if (tick == 0) status_.passageSec.fetch_add(1, std::memory_order_relaxed);
     inCycle_ = false;

@@ -22,7 +22,9 @@ Engine::~Engine() {
     timer_.reset();
 }
 
-std::string Engine::programPath() const { return baseDirectory_ + std::string(keys::kFileName); }
+std::string Engine::programPath() const {
+    return baseDirectory_ + std::string(keys::kFileName);
+}
 
 void Engine::recordEvent(std::string_view message) {
     events_.record(message, status_.passageSec.load(std::memory_order_relaxed),
@@ -70,7 +72,9 @@ std::int32_t Engine::open() {
     return 1;
 }
 
-std::int32_t Engine::close() { return closeRun(true); }
+std::int32_t Engine::close() {
+    return closeRun(true);
+}
 
 std::int32_t Engine::closeRun(bool writeLog) {
     status_.state.store(ZELK_STATE_CLOSING, std::memory_order_relaxed);
@@ -78,7 +82,8 @@ std::int32_t Engine::closeRun(bool writeLog) {
     if (!board_.compare_exchange_strong(held, Board::kClosing, std::memory_order_acq_rel)) {
         // No board, or another close is at work: wait for it to finish, unless this is the cycle that the
         // other close is waiting for.
-        while (!inCycle_ && board_.load(std::memory_order_acquire) == Board::kClosing) platform_.sleepMs(1);
+        while (!inCycle_ && board_.load(std::memory_order_acquire) == Board::kClosing)
+            platform_.sleepMs(1);
         status_.state.store(ZELK_STATE_CLOSED, std::memory_order_relaxed);
         return 0;
     }

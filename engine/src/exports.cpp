@@ -18,9 +18,13 @@ zelk::Engine& engine() {
 
 extern "C" {
 
-ZELK_API int32_t ZELK_CALL openKaldex(void) { return engine().open(); }
+ZELK_API int32_t ZELK_CALL openKaldex(void) {
+    return engine().open();
+}
 
-ZELK_API int32_t ZELK_CALL closeKaldex(void) { return engine().close(); }
+ZELK_API int32_t ZELK_CALL closeKaldex(void) {
+    return engine().close();
+}
 
 ZELK_API void ZELK_CALL getCtlData(CtlData* data) {
     if (data != nullptr) engine().getCtlData(*data);
@@ -30,6 +34,8 @@ ZELK_API void ZELK_CALL putCtlData(const CtlRequest* request) {
     if (request != nullptr) engine().putCtlData(*request);
 }
 
-ZELK_API void ZELK_CALL exitKaldex(void) { std::exit(0); }
+ZELK_API void ZELK_CALL exitKaldex(void) {
+    std::exit(0);
+}
 
 } // extern "C"

@@ -10,9 +10,12 @@
 
 namespace zelk {
 
-bool VarEntry::isLong() const { return std::string_view(type) == codes::kLong; }
+bool VarEntry::isLong() const {
+    return std::string_view(type) == codes::kLong;
+}
 
-bool ProgramFile::readText(std::string_view section, std::string_view key, std::array<char, 256>& buffer) const {
+bool ProgramFile::readText(std::string_view section, std::string_view key,
+                           std::array<char, 256>& buffer) const {
     std::array<char, 256> value{};
     profile::getString(section, key, messages::kIniMissing, value.data(), value.size(), path_);
     if (std::string_view(value.data()) == messages::kIniMissing) return false;
@@ -41,9 +44,11 @@ void loadVariables(Program& program, const ProgramFile& file) {
     for (int i = 0; i < count; ++i) {
         VarEntry& entry = program.variables[i];
         std::array<char, 256> value{};
-        if (file.readText(keys::kVarDef, keys::variableKey(keys::kVarType, i), value)) copyField(entry.type, value);
+        if (file.readText(keys::kVarDef, keys::variableKey(keys::kVarType, i), value))
+            copyField(entry.type, value);
         value = {};
-        if (file.readText(keys::kVarDef, keys::variableKey(keys::kVarName, i), value)) copyField(entry.name, value);
+        if (file.readText(keys::kVarDef, keys::variableKey(keys::kVarName, i), value))
+            copyField(entry.name, value);
         value = {};
         if (file.readText(keys::kVarDef, keys::variableKey(keys::kVarValue, i), value))
             copyField(entry.valueText, value);

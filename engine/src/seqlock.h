@@ -1,7 +1,8 @@
 #pragma once
 // A block of bytes published by the control cycle and copied out by getCtlData on another thread, without a
-// mutex: readers retry while a write is in progress (sequence counter), so a copy is never torn. The bytes are
-// stored as relaxed atomic words, which keeps the concurrent copy well-defined.
+// mutex: readers retry while a write is in progress (sequence counter), so a copy is never torn. The bytes
+// are stored as atomic words, which keeps the concurrent copy well-defined. Words are stored with release and
+// loaded with acquire order instead of separate fences: on x86 both are plain moves.
 //
 // Writers claim the sequence counter with a compare-exchange. Two writers meet only when a caller records an
 // event while a control run is recording one too; the later one waits for the few hundred nanoseconds that
@@ -27,8 +28,8 @@ public:
         for (;;) {
             const std::uint32_t before = sequence_.load(std::memory_order_acquire);
             if (before & 1u) continue;
-            for (std::size_t i = 0; i < kWords; ++i) copy[i] = words_[i].load(std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_acquire);
+            for (std::size_t i = 0; i < kWords; ++i)
+                copy[i] = words_[i].load(std::memory_order_acquire);
             if (sequence_.load(std::memory_order_relaxed) == before) break;
         }
         std::memcpy(&out, copy.data(), sizeof(T));
@@ -45,14 +46,15 @@ public:
                 break;
             sequence = sequence_.load(std::memory_order_relaxed);
         }
-        std::atomic_thread_fence(std::memory_order_release);
         std::array<std::uint64_t, kWords> copy{};
-        for (std::size_t i = 0; i < kWords; ++i) copy[i] = words_[i].load(std::memory_order_relaxed);
+        for (std::size_t i = 0; i < kWords; ++i)
+            copy[i] = words_[i].load(std::memory_order_relaxed);
         T value;
         std::memcpy(&value, copy.data(), sizeof(T));
         edit(value);
         std::memcpy(copy.data(), &value, sizeof(T));
-        for (std::size_t i = 0; i < kWords; ++i) words_[i].store(copy[i], std::memory_order_relaxed);
+        for (std::size_t i = 0; i < kWords; ++i)
+            words_[i].store(copy[i], std::memory_order_release);
         sequence_.store(sequence + 2, std::memory_order_release);
     }
 

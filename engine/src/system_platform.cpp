@@ -12,7 +12,9 @@ namespace zelk {
 SystemPlatform::SystemPlatform() : devices_(hid::makeSystemBackend()) {}
 SystemPlatform::~SystemPlatform() = default;
 
-std::unique_ptr<timer::PeriodicTimer> SystemPlatform::makeTimer() { return timer::makeSystemTimer(); }
+std::unique_ptr<timer::PeriodicTimer> SystemPlatform::makeTimer() {
+    return timer::makeSystemTimer();
+}
 
 LocalTime SystemPlatform::now() {
     const std::time_t t = std::time(nullptr);

@@ -28,7 +28,8 @@ protected:
                  const std::string& variables = "") {
         std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
                            "\r\n[LG_VAR_DEF]\r\n";
-        for (int i = 0; i < 8; ++i) text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
+        for (int i = 0; i < 8; ++i)
+            text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
         text += variables + "[LG_MAIN]\r\n";
         int n = 0;
         for (const std::string& line : lines) {
@@ -47,7 +48,8 @@ protected:
     // The board answers every report, the start reports too: the first cycles work off those answers.
     void settle() { cycles(3); }
     void cycles(int n) {
-        for (int i = 0; i < n; ++i) timer->fire();
+        for (int i = 0; i < n; ++i)
+            timer->fire();
     }
     CtlData data() const {
         CtlData d{};
@@ -129,9 +131,10 @@ TEST_F(Cycle, ManualTogglesInvertOnceAndPersist) {
 }
 
 TEST_F(Cycle, PortOneTransitionsNeverFireAndStatesSeeThePreviousOutput) {
-    program({lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "CHANGE"}, {"NONE"}, {"LOG "}, {"CNST", "change"}}),
-             lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "edge"}}),
-             lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "elec"}})});
+    program(
+        {lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "CHANGE"}, {"NONE"}, {"LOG "}, {"CNST", "change"}}),
+         lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "edge"}}),
+         lineText({{"NEW "}, {"PIN ", "101"}, {"STS ", "ELEC"}, {"NONE"}, {"LOG "}, {"CNST", "elec"}})});
     start();
     for (int i = 0; i < 6; ++i) {
         engine->putCtlData(CtlRequest{0x01, {}});
@@ -172,13 +175,14 @@ TEST_F(Cycle, TheLogFileIsWrittenAtCloseOnlyWhenNamed) {
     start();
     cycles(2);
     engine->close();
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "no file without a name";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3)
+        << "no file without a name";
 }
 
 TEST_F(Cycle, ARelativeLogNameResolvesAgainstTheCurrentDirectoryAtClose) {
-    std::string text = "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" +
-                       kLogPassage10ms.substr(0, 90) + "\r\nLG_PROC_0000=" + kLogPassage10ms.substr(90) +
-                       "\r\n[LOG_CSV]\r\nCSV_FNAME=relative.csv\r\n";
+    std::string text =
+        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" + kLogPassage10ms.substr(0, 90) +
+        "\r\nLG_PROC_0000=" + kLogPassage10ms.substr(90) + "\r\n[LOG_CSV]\r\nCSV_FNAME=relative.csv\r\n";
     test::writeFile(dir.file("LogicCtl.ini"), text);
     test::TempDir elsewhere;
     const auto previous = std::filesystem::current_path();
@@ -222,7 +226,8 @@ TEST_F(Cycle, FailedReadsKeepTheLastSampleSoNoTransitionFires) {
 
     const CtlData d = data();
     EXPECT_EQ(d.port0, 0xFE);
-    for (int i = 0; i < 10; ++i) EXPECT_STREQ(d.events[i].text, "readKaldex NG");
+    for (int i = 0; i < 10; ++i)
+        EXPECT_STREQ(d.events[i].text, "readKaldex NG");
     EXPECT_EQ(d.state, ZELK_STATE_RUNNING) << "the board stays open";
     board.setSilent(false);
     cycles(3);

@@ -25,7 +25,9 @@ public:
     hid::Backend& devices() override { return *devices_; }
     std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return timer::makeSystemTimer(); }
     LocalTime now() override { return {2026, 1, 2, 3, 4, 5}; }
-    void sleepMs(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    void sleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
     bool currentDirectory(std::string& directory) override {
         directory = cwd_;
         return true;
@@ -53,12 +55,13 @@ protected:
         const std::string toggle =
             lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}});
         test::writeFile(dir.file("LogicCtl.ini"),
-                        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" + toggle.substr(0, 90) +
-                            "\r\nLG_PROC_0000=" + toggle.substr(90) + "\r\n[LOG_CSV]\r\nCSV_FNAME=" +
-                            dir.file("log.csv") + "\r\n");
+                        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" +
+                            toggle.substr(0, 90) + "\r\nLG_PROC_0000=" + toggle.substr(90) +
+                            "\r\n[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n");
     }
     std::unique_ptr<vboard::BoardServer> serve(vboard::BoardModel& model, const std::string& name) {
-        auto server = std::make_unique<vboard::BoardServer>(model, vboard::ServerOptions{boards.cwd() + "/kaldex", name});
+        auto server = std::make_unique<vboard::BoardServer>(
+            model, vboard::ServerOptions{boards.cwd() + "/kaldex", name});
         std::string error;
         EXPECT_TRUE(server->start(&error)) << error;
         return server;

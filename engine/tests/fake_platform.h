@@ -46,7 +46,8 @@ public:
     void add(std::string path, vboard::BoardModel* model) { devices_.emplace_back(std::move(path), model); }
     std::vector<std::string> enumerate() override {
         std::vector<std::string> paths;
-        for (const auto& d : devices_) paths.push_back(d.first);
+        for (const auto& d : devices_)
+            paths.push_back(d.first);
         return paths;
     }
     std::unique_ptr<hid::Device> open(const std::string& path) override {
@@ -82,7 +83,8 @@ public:
 
     // Waits until the control thread has armed the timer of the current run.
     FakeTimer& armedTimer() {
-        while (timer.load() == nullptr || !timer.load()->armed()) std::this_thread::yield();
+        while (timer.load() == nullptr || !timer.load()->armed())
+            std::this_thread::yield();
         return *timer.load();
     }
 

@@ -14,7 +14,9 @@
 namespace zelk {
 namespace {
 
-std::string text(const EventEntry& e) { return e.text; }
+std::string text(const EventEntry& e) {
+    return e.text;
+}
 
 class Lifecycle : public ::testing::Test {
 protected:
@@ -157,8 +159,10 @@ TEST_F(Lifecycle, CloseBeforeTheTimerIsArmedStillEndsTheControlThread) {
 
 TEST(BoardIdentification, ProductIdsOfTheMakersBoards) {
     const std::uint16_t vendor = kKaldexVendorId;
-    for (std::uint16_t p : {0x0100, 0x0105, 0x010F, 0x1000}) EXPECT_TRUE(isKaldexBoard(vendor, p)) << p;
-    for (std::uint16_t p : {0x0110, 0x00FF, 0x1001, 0x0000}) EXPECT_FALSE(isKaldexBoard(vendor, p)) << p;
+    for (std::uint16_t p : {0x0100, 0x0105, 0x010F, 0x1000})
+        EXPECT_TRUE(isKaldexBoard(vendor, p)) << p;
+    for (std::uint16_t p : {0x0110, 0x00FF, 0x1001, 0x0000})
+        EXPECT_FALSE(isKaldexBoard(vendor, p)) << p;
     EXPECT_FALSE(isKaldexBoard(static_cast<std::uint16_t>(vendor + 1), 0x0100));
 }
 

@@ -37,7 +37,9 @@ TEST_F(ProgramLoad, MissingFileOrContentsGivesEmptyTablesAndBlocks) {
 TEST_F(ProgramLoad, VariablesKeepTheirWidthsAndOnlyLongGetsAValue) {
     const std::string name40(40, 'N');
     load("[LG_CONTENTS]\r\nVARIABLE_CNT=3\r\n[LG_VAR_DEF]\r\n"
-         "VAR_TYPE_00=LONG\r\nVAR_NAME_00=" + name40 + "\r\nVAR_VALUE_00=-12\r\nVAR_COMMENT_00=c\r\n"
+         "VAR_TYPE_00=LONG\r\nVAR_NAME_00=" +
+         name40 +
+         "\r\nVAR_VALUE_00=-12\r\nVAR_COMMENT_00=c\r\n"
          "VAR_TYPE_01=SHORT\r\nVAR_VALUE_01=7\r\n"
          "VAR_TYPE_02=LONGER\r\nVAR_VALUE_02=99999999999999999999\r\n"
          "VAR_TYPE_03=LONG\r\nVAR_VALUE_03=5\r\n");
@@ -53,10 +55,13 @@ TEST_F(ProgramLoad, VariablesKeepTheirWidthsAndOnlyLongGetsAValue) {
 
 TEST_F(ProgramLoad, LineFieldsAreSplitAtTheSeparators) {
     load("[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\n"
-         "LG_COMP_0000=" + group("NEW ") + group("PIN ", "001") + group("STS ", "STOP->ELEC") +
-         group("NONE") + group("OUTR", "101") + "\r\n"
-         "LG_PROC_0000=" + group("CNST", "ABC") + group("NONE") + group("NONE") + group("NONE") +
-         group("NONE") + group("NONE") + group("VARM", "02") + "\r\n");
+         "LG_COMP_0000=" +
+         group("NEW ") + group("PIN ", "001") + group("STS ", "STOP->ELEC") + group("NONE") +
+         group("OUTR", "101") +
+         "\r\n"
+         "LG_PROC_0000=" +
+         group("CNST", "ABC") + group("NONE") + group("NONE") + group("NONE") + group("NONE") +
+         group("NONE") + group("VARM", "02") + "\r\n");
     const LineRecord& line = program->main.lines[0];
     EXPECT_EQ(line.kind(Group::C0), codes::kNew);
     EXPECT_EQ(line.data(Group::C1), "001         ");
@@ -69,19 +74,21 @@ TEST_F(ProgramLoad, LineFieldsAreSplitAtTheSeparators) {
 
 TEST_F(ProgramLoad, ShortLinesAndMissingKeysReadAsEmptyKinds) {
     load("[LG_CONTENTS]\r\nLG_MAIN_CNT=3\r\n[LG_MAIN]\r\n"
-         "LG_COMP_0000=" + group("NEW ") + "PIN ,0\r\n"
-         "LG_COMP_0002=" + group("NONE") + group("NONE") + group("NONE") + group("NONE") + group("OUT ", "10E") +
-         "\r\n");
+         "LG_COMP_0000=" +
+         group("NEW ") +
+         "PIN ,0\r\n"
+         "LG_COMP_0002=" +
+         group("NONE") + group("NONE") + group("NONE") + group("NONE") + group("OUT ", "10E") + "\r\n");
     const LineRecord& shortLine = program->main.lines[0];
     EXPECT_EQ(shortLine.kind(Group::C1), codes::kPin);
-    EXPECT_EQ(shortLine.data(Group::C1), "0");
-    EXPECT_EQ(shortLine.kind(Group::C4), "");
-    EXPECT_EQ(shortLine.kind(Group::P0), "") << "no LG_PROC_ leaves the detail groups empty";
+    EXPECT_EQ(shortLine.dataText(Group::C1), "0");
+    EXPECT_EQ(shortLine.kindText(Group::C4), "");
+    EXPECT_EQ(shortLine.kindText(Group::P0), "") << "no LG_PROC_ leaves the detail groups empty";
 
     // A line inside the count without keys is empty, even after a program that had one there.
-    EXPECT_EQ(program->main.lines[1].kind(Group::C0), "");
+    EXPECT_EQ(program->main.lines[1].kindText(Group::C0), "");
     load("[LG_CONTENTS]\r\nLG_MAIN_CNT=3\r\n");
-    EXPECT_EQ(program->main.lines[2].kind(Group::C4), "");
+    EXPECT_EQ(program->main.lines[2].kindText(Group::C4), "");
 }
 
 TEST_F(ProgramLoad, HostileCountsAndValuesStayInsideTheTables) {
@@ -89,13 +96,14 @@ TEST_F(ProgramLoad, HostileCountsAndValuesStayInsideTheTables) {
                        "LG_END_CNT=abc\r\n[LG_MAIN]\r\nLG_COMP_0127=" +
                        std::string(100'000, 'X') + "\r\nLG_PROC_0127=" + std::string("NONE\0,x", 7) + "\r\n";
     file += "[LG_VAR_DEF]\r\nVAR_NAME_63=";
-    for (int i = 0; i < 300; ++i) file += static_cast<char>(i);
+    for (int i = 0; i < 300; ++i)
+        file += static_cast<char>(i);
     load(file);
     EXPECT_EQ(program->variableCount, 2147483647);
     EXPECT_EQ(program->main.loadedLines(), 128);
     EXPECT_EQ(program->init.loadedLines(), 0);
     EXPECT_EQ(program->end.count, 0);
-    EXPECT_EQ(program->main.lines[127].kind(Group::C0), "XXXX");
+    EXPECT_EQ(program->main.lines[127].kindText(Group::C0), "XXXX");
     EXPECT_EQ(program->main.lines[127].kind(Group::P0), "NONE");
 }
 

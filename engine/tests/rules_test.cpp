@@ -29,11 +29,13 @@ protected:
         port1.fill(0x0F);
         status.port0 = 0xFF;
         status.port1 = 0x0F;
-        for (auto& v : program->variables) std::memcpy(v.type, "LONG", 5);
+        for (auto& v : program->variables)
+            std::memcpy(v.type, "LONG", 5);
     }
     void setBlock(std::initializer_list<LineRecord> lines) {
         program->main.count = 0;
-        for (const LineRecord& line : lines) program->main.lines[program->main.count++] = line;
+        for (const LineRecord& line : lines)
+            program->main.lines[program->main.count++] = line;
     }
     std::uint8_t run(std::uint8_t output = 0x00) { return rules.runBlock(program->main, output); }
     bool condition(std::initializer_list<G> groups) { return rules.evaluateCondition(makeLine(groups)); }
@@ -81,17 +83,18 @@ const G kY{"OUTR", "102"};
 const G kZ{"OUTR", "104"};
 
 TEST_F(RulesTest, ChainCombinesStrictlyInLineOrder) {
-    setBlock({makeLine({{"NEW "}, kTrueObject, kEq, kOne, kX}), makeLine({{"AND "}, kFalseObject, kEq, kOne, kY}),
-              makeLine({{"NEXT"}, {}, {}, {}, kZ})});
+    setBlock({makeLine({{"NEW "}, kTrueObject, kEq, kOne, kX}),
+              makeLine({{"AND "}, kFalseObject, kEq, kOne, kY}), makeLine({{"NEXT"}, {}, {}, {}, kZ})});
     EXPECT_EQ(run(), 0x01) << "NEW true acts, AND false stops Y and Z";
 
-    setBlock({makeLine({{"NEW "}, kTrueObject, kEq, kOne, kX}), makeLine({{"OR  "}, kFalseObject, kEq, kOne, kY}),
-              makeLine({{"NEXT"}, {}, {}, {}, kZ})});
+    setBlock({makeLine({{"NEW "}, kTrueObject, kEq, kOne, kX}),
+              makeLine({{"OR  "}, kFalseObject, kEq, kOne, kY}), makeLine({{"NEXT"}, {}, {}, {}, kZ})});
     EXPECT_EQ(run(), 0x07);
 
     // No precedence: (false OR true) AND false = false, then OR true = true.
     setBlock({makeLine({{"NEW "}, kFalseObject, kEq, kOne}), makeLine({{"OR  "}, kTrueObject, kEq, kOne, kX}),
-              makeLine({{"AND "}, kFalseObject, kEq, kOne, kY}), makeLine({{"OR  "}, kTrueObject, kEq, kOne, kZ})});
+              makeLine({{"AND "}, kFalseObject, kEq, kOne, kY}),
+              makeLine({{"OR  "}, kTrueObject, kEq, kOne, kZ})});
     EXPECT_EQ(run(), 0x05);
 }
 
@@ -122,8 +125,10 @@ TEST_F(RulesTest, ComparisonsAreSigned32Bit) {
     var(3).value = INT_MIN;
     EXPECT_TRUE(condition({{"NEW "}, {"VAR ", "03"}, {"COMP", "<"}, {"CNST", "2147483647"}}));
     EXPECT_TRUE(condition({{"NEW "}, {"VAR ", "03"}, {"COMP", "<>"}, {"VAR ", "04"}}));
-    EXPECT_FALSE(condition({{"NEW "}, {"VAR ", "03"}, {"COMP", "=>"}, {"VAR ", "03"}})) << "unknown comparison";
-    EXPECT_FALSE(condition({{"NEW "}, {"VAR ", "03"}, {"CMP "}, {"VAR ", "03"}})) << "unknown comparison kind";
+    EXPECT_FALSE(condition({{"NEW "}, {"VAR ", "03"}, {"COMP", "=>"}, {"VAR ", "03"}}))
+        << "unknown comparison";
+    EXPECT_FALSE(condition({{"NEW "}, {"VAR ", "03"}, {"CMP "}, {"VAR ", "03"}}))
+        << "unknown comparison kind";
 
     EXPECT_TRUE(condition({{"NEW "}, {"SVAR", "PORT 0"}, {"COMP", "="}, {"CNST", "255"}}));
     sample(0xFE);
@@ -153,8 +158,10 @@ TEST_F(RulesTest, PinTransitionsFireOnceOverASampleSequence) {
     std::string seen;
     for (std::uint8_t s : {0xFF, 0xFE, 0xFE, 0xFC, 0xFD, 0xFF, 0xFE}) {
         sample(s);
-        seen += std::to_string(rules.evaluateCondition(press)) + std::to_string(rules.evaluateCondition(release)) +
-                std::to_string(rules.evaluateCondition(change)) + std::to_string(rules.evaluateCondition(elec)) +
+        seen += std::to_string(rules.evaluateCondition(press)) +
+                std::to_string(rules.evaluateCondition(release)) +
+                std::to_string(rules.evaluateCondition(change)) +
+                std::to_string(rules.evaluateCondition(elec)) +
                 std::to_string(rules.evaluateCondition(stop)) + " ";
     }
     // Bits 0 and 1; a bit of 0 is energized: "ELEC" needs every selected pin, "STOP" any one released.
@@ -177,7 +184,8 @@ TEST_F(RulesTest, OutputActions) {
     EXPECT_EQ(run(0xFF), 0x0E);
     setBlock({makeLine({{"NONE"}, {}, {}, {}, {"OUT ", "00E"}})});
     EXPECT_EQ(run(0xFF), 0x0E) << "the port digit is not consulted";
-    setBlock({makeLine({{"NONE"}, {}, {}, {}, {"OUTR", "101"}}), makeLine({{"NONE"}, {}, {}, {}, {"OUTR", "101"}})});
+    setBlock({makeLine({{"NONE"}, {}, {}, {}, {"OUTR", "101"}}),
+              makeLine({{"NONE"}, {}, {}, {}, {"OUTR", "101"}})});
     EXPECT_EQ(run(0x0F), 0x0F) << "two inversions cancel";
     setBlock({makeLine({{"NONE"}, {}, {}, {}, {"OUTX", "101"}})});
     EXPECT_EQ(run(0x0F), 0x0F) << "an unknown action does nothing";
@@ -202,9 +210,11 @@ protected:
 TEST_F(Calc, LeftToRightWithoutPrecedence) {
     EXPECT_EQ(calc({{"VAR ", "02"}, {"+   "}, {"CNST", "1"}}, 41), 42);
     EXPECT_EQ(calc({{"CNST", "7"}, {"/   "}, {"CNST", "2"}, {"x   "}, {"CNST", "2"}}), 6);
-    EXPECT_EQ(calc({{"CNST", "1"}, {"+   "}, {"CNST", "2"}, {"x   "}, {"CNST", "3"}, {"-   "}, {"CNST", "4"}}), 5);
-    EXPECT_EQ(calc({{"CNST", "12"}, {"&   "}, {"CNST", "10"}, {"|   "}, {"CNST", "1"}, {"^   "}, {"CNST", "3"}}),
-              10);
+    EXPECT_EQ(
+        calc({{"CNST", "1"}, {"+   "}, {"CNST", "2"}, {"x   "}, {"CNST", "3"}, {"-   "}, {"CNST", "4"}}), 5);
+    EXPECT_EQ(
+        calc({{"CNST", "12"}, {"&   "}, {"CNST", "10"}, {"|   "}, {"CNST", "1"}, {"^   "}, {"CNST", "3"}}),
+        10);
     EXPECT_EQ(calc({{"SVAR", "PORT 1"}, {"+   "}, {"SVAR", "NOPE"}}), 0x0F) << "an unknown name adds 0";
 }
 
@@ -247,9 +257,13 @@ TEST_F(RulesTest, RowTexts) {
               "-2.50\t0.05\t-21474836.48\t-0.05");
     EXPECT_EQ(row({{"SVAR", "NO SUCH NAME"}, {"CNST", "  a b  "}}), "0\t  a b") << "trailing spaces only";
     EXPECT_EQ(row({}), "");
-    const std::string widest =
-        row({{"VARM", "05"}, {"VARM", "05"}, {"VARM", "05"}, {"VARM", "05"}, {"VARM", "05"}, {"VARM", "05"},
-             {"VARM", "05"}});
+    const std::string widest = row({{"VARM", "05"},
+                                    {"VARM", "05"},
+                                    {"VARM", "05"},
+                                    {"VARM", "05"},
+                                    {"VARM", "05"},
+                                    {"VARM", "05"},
+                                    {"VARM", "05"}});
     EXPECT_EQ(widest.size(), 7u * 12 + 6);
 }
 
@@ -286,7 +300,8 @@ TEST_F(RulesTest, LogRowsReachTheEventLogEvenWhenTheBufferIsFull) {
 
     // Fill the buffer to one byte short of the room the row needs.
     const std::string filler(1000, 'f');
-    while (log->contents().size() + 1001 <= LogBuffer::kCapacity) log->append(filler);
+    while (log->contents().size() + 1001 <= LogBuffer::kCapacity)
+        log->append(filler);
     const std::size_t room = LogBuffer::kCapacity - log->contents().size();
     log->append(std::string(room - 1, 'g')); // now room is 0: any row is dropped
     const std::size_t full = log->contents().size();

@@ -69,7 +69,8 @@ TEST(TextHelpers, ToIntAcceptsOnly16BitNumbers) {
     EXPECT_EQ(toInt("2.5"), 2) << "a half goes to the even neighbour";
     EXPECT_EQ(toInt("3.5"), 4);
     EXPECT_EQ(toInt("-0.6"), -1);
-    for (const char* bad : {"x", "1e3", "12a", "--1", ".", "0x10", "1 2"}) EXPECT_EQ(toInt(bad), 0) << bad;
+    for (const char* bad : {"x", "1e3", "12a", "--1", ".", "0x10", "1 2"})
+        EXPECT_EQ(toInt(bad), 0) << bad;
     EXPECT_FALSE(toInt16Strict("").has_value());
     EXPECT_EQ(toInt32Strict("2147483647").value_or(0), 2147483647);
     EXPECT_FALSE(toInt32Strict("2147483648").has_value());
@@ -150,7 +151,9 @@ TEST(EngineBinding, BindsTheBuiltEngineByName) {
     EXPECT_EQ(engine::closeKaldex(), 0);
 }
 
-void printMessage(QWidget*, const QString& text) { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
+void printMessage(QWidget*, const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
 
 TEST(EngineBindingDeathTest, AMissingLibraryIsNamedAndEndsTheProgram) {
     EXPECT_EXIT(

@@ -1,0 +1,141 @@
+// The control cycle's period where the board sees it: the engine runs against a virtual board through a real
+// socket, and the board stamps the arrival of every read request (command 3). A plain sleep_for(10 ms) loop
+// runs in the same process at the same time for comparison.
+// Usage: cycle_jitter_bench [seconds] [--busy]   (default 60 s; --busy keeps one more core spinning)
+#include "engine.h"
+#include "hid/backends.h"
+#include "platform.h"
+#include "virtual_board/board_server.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class BenchPlatform final : public zelk::Platform {
+public:
+    explicit BenchPlatform(std::string directory, std::string cwd)
+        : devices_(zelk::hid::makeVirtualBackend(std::move(directory))), cwd_(std::move(cwd)) {}
+    zelk::hid::Backend& devices() override { return *devices_; }
+    std::unique_ptr<zelk::timer::PeriodicTimer> makeTimer() override {
+        return zelk::timer::makeSystemTimer();
+    }
+    zelk::LocalTime now() override { return {}; }
+    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    bool currentDirectory(std::string& directory) override {
+        directory = cwd_;
+        return true;
+    }
+    void putClipboard(const char*) override {}
+
+private:
+    std::unique_ptr<zelk::hid::Backend> devices_;
+    std::string cwd_;
+};
+
+double percentile(const std::vector<double>& sorted, double p) {
+    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(sorted.size()))) - 1;
+    return sorted[std::min(index, sorted.size() - 1)];
+}
+
+void report(const char* name, const std::vector<Clock::time_point>& times) {
+    if (times.size() < 3) {
+        std::printf("%-16s too few samples\n", name);
+        return;
+    }
+    std::vector<double> deviationsUs;
+    double sumUs = 0;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        const double periodUs = std::chrono::duration<double, std::micro>(times[i] - times[i - 1]).count();
+        sumUs += periodUs;
+        deviationsUs.push_back(std::fabs(periodUs - 10'000.0));
+    }
+    std::sort(deviationsUs.begin(), deviationsUs.end());
+    std::printf(
+        "%-16s periods %6zu  mean %10.3f us  |period-10ms| p50 %7.1f us  p99 %7.1f us  max %8.1f us\n", name,
+        deviationsUs.size(), sumUs / static_cast<double>(deviationsUs.size()), percentile(deviationsUs, 0.50),
+        percentile(deviationsUs, 0.99), deviationsUs.back());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int seconds = 60;
+    bool busy = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--busy") == 0)
+            busy = true;
+        else
+            seconds = std::max(1, std::atoi(argv[i]));
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zelk-jitter-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "LogicCtl.ini") << "[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n";
+
+    zelk::vboard::BoardModel board({.readRequestLogCapacity = static_cast<std::size_t>(seconds) * 100 + 200});
+    zelk::vboard::BoardServer server(board, {(dir / "boards").string(), "bench"});
+    std::string error;
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "board: %s\n", error.c_str());
+        return 1;
+    }
+    BenchPlatform platform((dir / "boards").string(), dir.string());
+    auto engine = std::make_unique<zelk::Engine>(platform);
+
+    std::atomic<bool> stop{false};
+    std::thread spinner;
+    if (busy)
+        spinner = std::thread([&] {
+            volatile unsigned long x = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                x = x + 1;
+        });
+    std::vector<Clock::time_point> plain;
+    std::thread sleeper([&] {
+        while (!stop.load(std::memory_order_relaxed)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            plain.push_back(Clock::now());
+        }
+    });
+
+    timespec cpuStart{}, cpuEnd{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuStart);
+    if (engine->open() != 1) {
+        std::fprintf(stderr, "the engine could not open the virtual board\n");
+        return 1;
+    }
+    board.clearRecord();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const auto times = board.readRequestTimes();
+    engine->close();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuEnd);
+    stop = true;
+    sleeper.join();
+    if (spinner.joinable()) spinner.join();
+    server.stop();
+    std::filesystem::remove_all(dir);
+
+    std::printf("%d s%s\n", seconds, busy ? ", second core busy" : "");
+    report("engine cycle", times);
+    report("sleep_for loop", plain);
+    if (!busy) {
+        const double cpuUs = (static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) * 1e6 +
+                              static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) / 1e3);
+        std::printf("process CPU per cycle (engine, board and sleep loop together): %.1f us\n",
+                    cpuUs / static_cast<double>(std::max<std::size_t>(times.size(), 1)));
+    }
+    return 0;
+}
