@@ -112,6 +112,20 @@ TEST_F(Cycle, AnInputEdgeTogglesTheOutputOnce) {
     EXPECT_EQ(board.port1Output(), 0x0F);
 }
 
+TEST_F(Cycle, TheInitialAndPostBlocksAreLoadedButNeverRun) {
+    const std::string out = lineText({{"NONE"}, {}, {}, {}, {"OUT ", "100"}});
+    test::writeFile(dir.file("LogicCtl.ini"),
+                    "[LG_CONTENTS]\r\nLG_INIT_CNT=1\r\nLG_END_CNT=1\r\n[LG_INIT]\r\n"
+                    "LG_COMP_0000=" +
+                        out.substr(0, 90) + "\r\n[LG_END]\r\nLG_COMP_0000=" + out.substr(0, 90) + "\r\n");
+    start();
+    EXPECT_EQ(engine->program().init.count, 1);
+    cycles(5);
+    engine->close();
+    EXPECT_EQ(board.port1Output(), 0x0F);
+    EXPECT_EQ(board.commandCount(2), 1u);
+}
+
 TEST_F(Cycle, ManualTogglesInvertOnceAndPersist) {
     program({});
     start();

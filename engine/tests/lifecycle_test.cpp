@@ -157,6 +157,39 @@ TEST_F(Lifecycle, CloseBeforeTheTimerIsArmedStillEndsTheControlThread) {
     }
 }
 
+TEST_F(Lifecycle, ADeepWorkingDirectoryIsTheBaseDirectory) {
+    // Longer than 256 bytes: the platform's own path limit applies, not a fixed one.
+    std::filesystem::path deep = dir.path();
+    while (deep.string().size() <= 300)
+        deep /= std::string(40, 'd');
+    std::filesystem::create_directories(deep);
+    test::writeFile((deep / "LogicCtl.ini").string(), "[LG_CONTENTS]\r\nLG_MAIN_CNT=7\r\n");
+    platform.cwd = deep.string() + "/";
+    ASSERT_EQ(engine->open(), 1);
+    EXPECT_EQ(engine->program().main.count, 7);
+    engine->close();
+}
+
+TEST_F(Lifecycle, ReportsUpTo65BytesAreServedAndLongerOnesAreNot) {
+    vboard::BoardModel wide({.inputLength = 65, .outputLength = 65});
+    vboard::BoardModel tooWide({.inputLength = 66, .outputLength = 9});
+    test::FakePlatform p;
+    p.cwd = dir.cwd();
+    p.backend.add("/dev/too-wide", &tooWide);
+    Engine e(p);
+    EXPECT_EQ(e.open(), 0);
+    EXPECT_EQ(tooWide.reportCount(), 0u);
+    p.backend.add("/dev/wide", &wide);
+    ASSERT_EQ(e.open(), 1);
+    wide.setPort0Input(0xA5);
+    for (int i = 0; i < 4; ++i)
+        p.armedTimer().fire();
+    CtlData d{};
+    e.getCtlData(d);
+    EXPECT_EQ(d.port0, 0xA5);
+    e.close();
+}
+
 TEST(BoardIdentification, ProductIdsOfTheMakersBoards) {
     const std::uint16_t vendor = kKaldexVendorId;
     for (std::uint16_t p : {0x0100, 0x0105, 0x010F, 0x1000})
