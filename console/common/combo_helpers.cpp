@@ -26,7 +26,9 @@ QString trimBlanks(const QString& text) {
 std::int16_t selectComboItem(QComboBox* combo, const QString& text, bool setTextIfMissing) {
     if (combo == nullptr) return 0;
     for (int i = 0; i < combo->count(); ++i) {
-        if (combo->itemText(i).startsWith(text, Qt::CaseSensitive)) {
+        // Every text begins with the empty text, an empty item's too (QString::startsWith says otherwise
+        // for a null item text).
+        if (text.isEmpty() || combo->itemText(i).startsWith(text, Qt::CaseSensitive)) {
             combo->setCurrentIndex(i);
             return static_cast<std::int16_t>(i);
         }

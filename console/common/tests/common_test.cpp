@@ -117,6 +117,10 @@ TEST(ComboHelpers, SelectComboItemMatchesPrefixes) {
 
     QComboBox data;
     data.setEditable(true);
+    data.addItem(QString()); // a null text: still begins with the empty text
+    EXPECT_EQ(selectComboItem(&data, QStringLiteral(""), true), 0);
+    EXPECT_EQ(data.currentIndex(), 0);
+    data.clear();
     data.addItems({"", "STOP->ELEC  :電断->通電", "STOP        :電断", "<=          ", "<           "});
     EXPECT_EQ(selectComboItem(&data, "STOP        ", true), 2);
     EXPECT_EQ(selectComboItem(&data, "<           ", true), 4);
