@@ -2,6 +2,7 @@
 
 #include "common/ini.h"
 #include "common/text_helpers.h"
+#include "program/tables.h"
 
 #include <QComboBox>
 
@@ -10,8 +11,6 @@
 namespace zelk::console {
 
 namespace {
-// The engine's variable table holds 64 variables; a larger count names nothing more.
-constexpr std::int32_t kMaxVariables = 64;
 
 QString trimBlanks(const QString& text) {
     qsizetype begin = 0, end = text.size();
@@ -44,7 +43,8 @@ bool addVariableItems(QComboBox* combo) {
     const std::optional<std::int32_t> count =
         toInt32Strict(readIni(kLogicFile, QStringLiteral("LG_CONTENTS"), QStringLiteral("VARIABLE_CNT")));
     if (!count) return false;
-    for (std::int32_t i = 0; i < std::min(*count, kMaxVariables); ++i) {
+    // The engine's variable table ends at 63; a larger count names nothing more.
+    for (std::int32_t i = 0; i < std::min<std::int32_t>(*count, kVariableCount); ++i) {
         const QString name = trimBlanks(
             readIni(kLogicFile, QStringLiteral("LG_VAR_DEF"), QStringLiteral("VAR_NAME_") + zeroPad(i, 2)));
         if (!name.isEmpty()) combo->addItem(padField(zeroPad(i, 2), 12) + u':' + name);

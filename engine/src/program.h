@@ -2,6 +2,7 @@
 // The loaded logic program: the variable table and the three blocks, read from LogicCtl.ini at every
 // openKaldex.
 #include "program/line_record.h"
+#include "program/tables.h"
 
 #include <array>
 #include <cstdint>
@@ -9,9 +10,6 @@
 #include <string_view>
 
 namespace zelk {
-
-inline constexpr int kVariableCount = 64;
-inline constexpr int kBlockLines = 128;
 
 struct VarEntry {
     char type[5];

@@ -1,0 +1,78 @@
+#pragma once
+// A temporary program directory with a LogicCtl.ini for the logic editor's tests, and helpers to build
+// line values and to answer modal dialogs.
+#include "common/ansi.h"
+#include "common/ini.h"
+#include "logic_editor/grid_cells.h"
+#include "testing/recorded_messages.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+namespace zelk::console::testing {
+
+// One group of a line value as stored: the kind padded to 4 bytes, ",", the data padded to 12, ",".
+inline QByteArray group(const std::string& kind, const std::string& data = "") {
+    std::string k = kind, d = data;
+    k.resize(4, ' ');
+    d.resize(12, ' ');
+    return QByteArray::fromStdString(k + "," + d + ",");
+}
+inline const QByteArray kNoneGroup = "NONE,            ,";
+
+// A line value of the given groups, filled up with "NONE" groups to count groups.
+inline QByteArray lineValue(std::initializer_list<QByteArray> groups, int count) {
+    QByteArray value;
+    for (const QByteArray& g : groups)
+        value += g;
+    for (int i = static_cast<int>(groups.size()); i < count; ++i)
+        value += kNoneGroup;
+    return value;
+}
+
+// Runs answer on the modal dialog that the next exec() opens.
+inline void whenModal(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] { answer(QApplication::activeModalWidget()); });
+}
+
+class EditorTest : public ::testing::Test {
+protected:
+    EditorTest() {
+        setProgramDirectory(dir.path());
+        recordedMessages().clear();
+    }
+    ~EditorTest() override { setProgramDirectory({}); }
+
+    QString path() const { return dir.filePath(kLogicFile); }
+    void writeFile(const QByteArray& bytes) {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray fileBytes() const {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The texts of one grid row, columns 0 to 24.
+    static QStringList rowTexts(const QTableWidget* grid, int row) {
+        QStringList texts;
+        for (int c = 0; c < 25; ++c)
+            texts << cellText(grid, row, c);
+        return texts;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace zelk::console::testing
