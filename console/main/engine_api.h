@@ -1,0 +1,24 @@
+#pragma once
+// The engine as the main window uses it: the five exports behind an interface, so the window can run
+// against the engine bound by name (the program) or against an engine object of a test.
+#include "ZELK_Eng.h"
+
+#include <cstdint>
+
+namespace zelk::console {
+
+class EngineApi {
+public:
+    virtual ~EngineApi() = default;
+    virtual std::int32_t openKaldex() = 0;
+    virtual std::int32_t closeKaldex() = 0;
+    virtual void getCtlData(CtlData& data) = 0;
+    virtual void putCtlData(const CtlRequest& request) = 0;
+    // Ends the process; only a test's engine returns.
+    virtual void exitKaldex() = 0;
+};
+
+// The engine library bound by name at the first call of each export (common/engine_binding.h).
+EngineApi& boundEngine();
+
+} // namespace zelk::console

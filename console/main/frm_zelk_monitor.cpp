@@ -1,0 +1,184 @@
+// The main window's monitor: setting the window up (initAll), the monitor grid, and drawing the ports and
+// the status record.
+#include "main/frm_zelk.h"
+
+#include "common/ansi.h"
+#include "common/form_error.h"
+#include "common/message.h"
+#include "common/text_helpers.h"
+#include "common/window_layout.h"
+#include "main/screen_settings.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include <cmath>
+#include <cstring>
+#include <variant>
+
+namespace screen = zelk::console::screen;
+using zelk::console::FormError;
+
+namespace {
+
+// Column 0 of rows 1 to 15: five names, then ten empty rows.
+const std::array<QString, frmZELK::kGridRows - 1> kRowNames{
+    QStringLiteral("状態"), QStringLiteral("制御開始日"), QStringLiteral("制御開始時間"),
+    QStringLiteral("経過時間(秒)"), QStringLiteral("ログ")};
+
+// Header cells of columns 0 and 1 are centred; every other cell is left-aligned and centred vertically.
+Qt::Alignment cellAlignment(int row, int column) {
+    return row == 0 && column < 2 ? Qt::Alignment(Qt::AlignCenter) : Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+// A text field of the status record: code page 932 bytes up to the NUL, never past the field.
+QString recordText(const char* field, std::size_t size) {
+    return zelk::console::fromAnsi(std::string_view(field, strnlen(field, size)));
+}
+
+QString hexByte(unsigned value) {
+    return QStringLiteral("%1").arg(value & 0xFFu, 2, 16, QChar(u'0')).toUpper();
+}
+
+const QString kMarkOff = QStringLiteral("○"); // bit 1: not energized
+const QString kMarkOn = QStringLiteral("●");  // bit 0: energized
+
+} // namespace
+
+void frmZELK::initGrid() {
+    grdCtlData->horizontalHeader()->hide();
+    grdCtlData->verticalHeader()->hide();
+    grdCtlData->horizontalHeader()->setMinimumSectionSize(0);
+    grdCtlData->verticalHeader()->setMinimumSectionSize(0);
+    grdCtlData->verticalHeader()->setDefaultSectionSize(
+        std::max(zelk::console::twips(240), grdCtlData->fontMetrics().height() + 4));
+    grdCtlData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdCtlData->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdCtlData->setWordWrap(false);
+    grdCtlData->setTextElideMode(Qt::ElideNone); // long texts are cut at the cell's edge
+}
+
+void frmZELK::setGridText(int row, int column, const QString& text) {
+    if (row >= grdCtlData->rowCount() || column >= grdCtlData->columnCount()) return;
+    QTableWidgetItem* cell = grdCtlData->item(row, column);
+    if (cell == nullptr) {
+        cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        cell->setTextAlignment(cellAlignment(row, column));
+        if (row == 0) cell->setBackground(palette().color(QPalette::Button)); // the fixed header row
+        grdCtlData->setItem(row, column, cell);
+    }
+    cell->setText(text);
+}
+
+// Errors end initAll with the message "initAll -<description>:<number>"; the steps done before stay done.
+// Numbers: 13 for an empty or non-numeric ELEC_ON_DSP, 6 for one beyond 16 bits, 380 for an index the
+// display-mode list does not have.
+void frmZELK::initAll() {
+    const auto fail = [this](const FormError& error) {
+        zelk::console::showMessage(
+            this, zelk::console::procedureError(QStringLiteral("initAll "), error.description, error.number));
+    };
+
+    bRunning = false;
+    cmdEnd->setEnabled(false);
+    for (QLabel* l : lblPort0)
+        l->setEnabled(false);
+    for (QLabel* l : lblPort1)
+        l->setEnabled(false);
+
+    move(x(), zelk::console::twips(screen::readTwips(screen::kMainTop)));
+    move(zelk::console::twips(screen::readTwips(screen::kMainLeft)), y());
+
+    {
+        const QSignalBlocker quiet(cmbRevMode); // filling the list is no change of the display mode
+        cmbRevMode->clear();
+        cmbRevMode->addItem(QStringLiteral("反転値"));
+        cmbRevMode->addItem(QStringLiteral("制御値"));
+    }
+    const auto mode = screen::readDisplayMode();
+    if (const FormError* error = std::get_if<FormError>(&mode)) return fail(*error);
+    const int index = std::get<std::int16_t>(mode);
+    if (index < -1 || index >= cmbRevMode->count())
+        return fail({QStringLiteral("プロパティの値が不正です (%1)").arg(screen::kElecOnDsp),
+                     screen::kErrorInvalidValue});
+    cmbRevMode->setCurrentIndex(index);
+
+    grdCtlData->setRowCount(1);
+    grdCtlData->setColumnCount(3);
+    setGridText(0, 0, QStringLiteral("項目"));
+    setGridText(0, 1, QStringLiteral("値"));
+    setGridText(0, 2, QString());
+    grdCtlData->setCurrentCell(0, 1, QItemSelectionModel::NoUpdate); // current, not highlighted
+
+    // A width of 0 hides its column; a negative one (outside the settings' range) is taken as 0.
+    const std::array<QString, 3> widthKeys{screen::kContentWidth, screen::kValueWidth, screen::kValLogWidth};
+    for (int column = 0; column < 3; ++column) {
+        const int width = std::max<int>(0, screen::readTwips(widthKeys[column]));
+        grdCtlData->setColumnWidth(column, zelk::console::twips(width));
+        grdCtlData->setColumnHidden(column, width == 0);
+    }
+
+    for (const QString& name : kRowNames) {
+        const int row = grdCtlData->rowCount();
+        grdCtlData->insertRow(row);
+        setGridText(row, 0, name);
+    }
+
+    for (int row = 0; row < grdCtlData->rowCount(); ++row)
+        for (int column = 0; column < 2; ++column)
+            if (QTableWidgetItem* cell = grdCtlData->item(row, column))
+                cell->setTextAlignment(cellAlignment(row, column));
+
+    curData.port0 = 0xFF;
+    curData.port1 = 0x0F;
+    showPort0();
+    showPort1();
+}
+
+void frmZELK::refreshMonitor() {
+    if (curData.port0 != oldData.port0 || bRefreshAll) showPort0();
+    if (curData.port1 != oldData.port1 || bRefreshAll) showPort1();
+
+    // About every 250 ms of engine time, with the grid's drawing held until the last cell is written.
+    if (curData.tick10ms % 25 == 0 || bRefreshAll) {
+        grdCtlData->setUpdatesEnabled(false);
+        setGridText(1, 1, QString::number(curData.state));
+        setGridText(2, 1, recordText(curData.startDate, sizeof curData.startDate));
+        setGridText(3, 1, recordText(curData.startTime, sizeof curData.startTime));
+        setGridText(4, 1, QString::number(curData.passageSec));
+        for (int i = 0; i < ZELK_EVENT_COUNT; ++i) {
+            const EventEntry& entry = curData.events[i];
+            if (entry.passageSec < 0) continue; // an empty entry: the row keeps what it shows
+            setGridText(
+                kFirstEventRow + i, 1,
+                QStringLiteral("%1.%2").arg(entry.passageSec).arg(int{entry.tick10ms}, 2, 10, QChar(u'0')));
+            setGridText(kFirstEventRow + i, 2, recordText(entry.text, sizeof entry.text));
+        }
+        grdCtlData->setUpdatesEnabled(true);
+    }
+
+    oldData = curData;
+    bRefreshAll = false;
+}
+
+bool frmZELK::showsInverted() const {
+    return cmbRevMode->currentIndex() == 0;
+}
+
+void frmZELK::showPort0() {
+    for (int i = 0; i < static_cast<int>(lblPort0.size()); ++i)
+        lblPort0[i]->setText((curData.port0 >> i) & 1u ? kMarkOff : kMarkOn);
+    txtPortHex[0]->setText(hexByte(showsInverted() ? ~curData.port0 : curData.port0));
+}
+
+void frmZELK::showPort1() {
+    txtPortHex[1]->setText(hexByte(showsInverted() ? curData.port1 ^ 0x0Fu : curData.port1));
+    for (int i = 0; i < static_cast<int>(lblPort1.size()); ++i)
+        lblPort1[i]->setText((curData.port1 >> i) & 1u ? kMarkOff : kMarkOn);
+}

@@ -1,0 +1,144 @@
+#include "engine_rigs.h"
+
+#include "common/ini.h"
+#include "hid/backends.h"
+#include "platform.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace zelk::console::testing {
+
+std::int32_t RecordingEngine::openKaldex() {
+    calls.append(QStringLiteral("open"));
+    const std::int32_t result = engine_->open();
+    if (result == 1) opened();
+    return result;
+}
+
+std::int32_t RecordingEngine::closeKaldex() {
+    calls.append(QStringLiteral("close"));
+    return engine_->close();
+}
+
+void RecordingEngine::getCtlData(CtlData& data) {
+    calls.append(QStringLiteral("get"));
+    engine_->getCtlData(data);
+}
+
+void RecordingEngine::putCtlData(const CtlRequest& request) {
+    calls.append(QStringLiteral("put"));
+    toggleMasks.push_back(request.toggleMask);
+    engine_->putCtlData(request);
+}
+
+ProgramDirectory::ProgramDirectory() {
+    setProgramDirectory(dir_.path());
+}
+ProgramDirectory::~ProgramDirectory() {
+    setProgramDirectory({});
+}
+
+void ProgramDirectory::write(const QString& name, const QByteArray& bytes) const {
+    QFile file(dir_.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+ManualRig::ManualRig(const ProgramDirectory& directory, bool withBoard) {
+    platform_.cwd = directory.cwd();
+    if (withBoard) platform_.backend.add("/dev/hidraw-test", &board);
+    engine_ = std::make_unique<Engine>(platform_);
+    attach(*engine_);
+}
+
+ManualRig::~ManualRig() {
+    engine_->close();
+}
+
+void ManualRig::opened() {
+    timer_ = &platform_.armedTimer();
+}
+
+void ManualRig::cycles(int n) {
+    for (int i = 0; i < n && timer_ != nullptr; ++i)
+        timer_->fire();
+}
+
+CtlData ManualRig::data() const {
+    CtlData d{};
+    engine_->getCtlData(d);
+    return d;
+}
+
+class SocketRig::Platform final : public zelk::Platform {
+public:
+    Platform(std::string boardDirectory, std::string cwd)
+        : devices_(hid::makeVirtualBackend(std::move(boardDirectory))), cwd_(std::move(cwd)) {}
+    hid::Backend& devices() override { return *devices_; }
+    std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return timer::makeSystemTimer(); }
+    LocalTime now() override { return {2026, 3, 4, 15, 6, 7}; }
+    void sleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    bool currentDirectory(std::string& directory) override {
+        directory = cwd_;
+        return true;
+    }
+    void putClipboard(const char*) override {}
+
+private:
+    std::unique_ptr<hid::Backend> devices_;
+    std::string cwd_;
+};
+
+SocketRig::SocketRig(const ProgramDirectory& directory)
+    : platform_(std::make_unique<Platform>(boards_.filePath("kaldex").toStdString(), directory.cwd())),
+      engine_(std::make_unique<Engine>(*platform_)) {
+    attach(*engine_);
+}
+
+SocketRig::~SocketRig() {
+    engine_->close();
+    if (server_) server_->stop();
+}
+
+bool SocketRig::plugIn() {
+    server_ = std::make_unique<vboard::BoardServer>(
+        board, vboard::ServerOptions{boards_.filePath("kaldex").toStdString(), "kaldex0"});
+    std::string error;
+    const bool started = server_->start(&error);
+    EXPECT_TRUE(started) << error;
+    return started;
+}
+
+CtlData SocketRig::data() const {
+    CtlData d{};
+    engine_->getCtlData(d);
+    return d;
+}
+
+QByteArray logicProgram(const std::vector<std::string>& lines) {
+    QByteArray text = "[LG_CONTENTS]\r\nLG_MAIN_CNT=" + QByteArray::number(static_cast<int>(lines.size())) +
+                      "\r\n[LG_MAIN]\r\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d", static_cast<int>(i));
+        text += QByteArray("LG_COMP_") + number + '=' + QByteArray::fromStdString(lines[i].substr(0, 90)) +
+                "\r\n";
+        text +=
+            QByteArray("LG_PROC_") + number + '=' + QByteArray::fromStdString(lines[i].substr(90)) + "\r\n";
+    }
+    return text;
+}
+
+QByteArray screenSettings(const QByteArray& elecOnDsp) {
+    return "[SETTING]\r\nMAIN_TOP=1200\r\nMAIN_LEFT=1200\r\nELEC_ON_DSP=" + elecOnDsp +
+           "\r\nMAIN_CONTENT_WIDTH=1350\r\nMAIN_VALUE_WIDTH=1200\r\nMAIN_VALLOG_WIDTH=2400\r\n";
+}
+
+} // namespace zelk::console::testing
