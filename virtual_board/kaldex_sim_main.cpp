@@ -1,7 +1,11 @@
-// kaldex-sim: a virtual KALDEX board on a Unix socket, driven from standard input and a schedule file.
+// kaldex-sim: a virtual KALDEX board on a Unix socket, driven from standard input and a schedule file, or
+// from its panel window.
 #include "virtual_board/board_model.h"
 #include "virtual_board/board_server.h"
 #include "virtual_board/sim_cli.h"
+#ifdef ZELK_SIM_PANEL
+#include "virtual_board/panel/panel_app.h"
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -57,6 +61,12 @@ int main(int argc, char** argv) {
         std::fputs(simUsage().c_str(), stdout);
         return 0;
     }
+#ifndef ZELK_SIM_PANEL
+    if (options->panel) {
+        std::fputs("kaldex-sim: this build has no panel (built without the GUI)\n", stderr);
+        return 2;
+    }
+#endif
     std::vector<ScheduledInput> schedule;
     if (!options->schedulePath.empty()) {
         std::ifstream file(options->schedulePath);
@@ -84,6 +94,13 @@ int main(int argc, char** argv) {
     }
 
     BoardModel model(options->board);
+#ifdef ZELK_SIM_PANEL
+    if (options->panel) {
+        const int status = runPanelApp(argc, argv, model, options->server, schedule, signals);
+        ::close(signals);
+        return status;
+    }
+#endif
     model.setPort1Listener([](std::uint8_t value) {
         std::printf("port1 0x%02X\n", value);
         std::fflush(stdout);
@@ -93,9 +110,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(stderr, "kaldex-sim: board on %s (vendor 0x%04X, product 0x%04X, input %zu, output %zu)\n",
-                 server.socketPath().c_str(), options->board.vendorId, options->board.productId,
-                 options->board.inputLength, options->board.outputLength);
+    std::fputs(boardBanner(server.socketPath(), options->board).c_str(), stderr);
 
     const bool keepRunning = options->stay || !options->schedulePath.empty();
     const auto started = Clock::now();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 namespace zelk::vboard {
 namespace {
@@ -83,13 +84,23 @@ std::string simUsage() {
            "  --schedule FILE  apply the port-0 inputs of FILE at their times, one per line:\n"
            "                   '<milliseconds from start> <command>'\n"
            "  --stay           keep running at the end of standard input\n"
+           "  --panel          show the board's panel window: port-0 input switches, port-1 output\n"
+           "                   lamps, connection state; needs a display and a build with the GUI.\n"
+           "                   With the panel, standard input is not read; --schedule still applies.\n"
            "  --help           show this help\n"
            "\n"
            "Standard input takes one command per line: 'port0 0xFE' sets the port-0 input value,\n"
            "'press N' energizes pin N (0-7; its bit becomes 0), 'release N' de-energizes it.\n"
            "Each change of the port-1 output is printed as 'port1 0xNN'.\n"
            "The program ends on SIGINT or SIGTERM, and at the end of standard input unless --stay or\n"
-           "--schedule is given.\n";
+           "--schedule is given; with --panel, when its window is closed.\n";
+}
+
+std::string boardBanner(const std::string& socketPath, const BoardConfig& board) {
+    char ids[96];
+    std::snprintf(ids, sizeof(ids), "(vendor 0x%04X, product 0x%04X, input %zu, output %zu)", board.vendorId,
+                  board.productId, board.inputLength, board.outputLength);
+    return "kaldex-sim: board on " + socketPath + " " + ids + "\n";
 }
 
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error) {
@@ -102,6 +113,10 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, 
         }
         if (arg == "--stay") {
             options.stay = true;
+            continue;
+        }
+        if (arg == "--panel") {
+            options.panel = true;
             continue;
         }
         const bool takesValue = arg == "--name" || arg == "--dir" || arg == "--vendor" ||

@@ -19,10 +19,14 @@ struct SimOptions {
     BoardConfig board;
     std::string schedulePath; // empty: no schedule
     bool stay = false;        // keep running at the end of standard input
+    bool panel = false;       // show the panel window instead of reading standard input
     bool help = false;
 };
 
 std::string simUsage();
+
+// The line kaldex-sim prints when its board is served.
+std::string boardBanner(const std::string& socketPath, const BoardConfig& board);
 
 // Parses the arguments after the program name. Returns nullopt with a message in error on a bad argument.
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error);

@@ -11,7 +11,7 @@ TEST(SimOptions, ParsesEveryOption) {
     std::string error;
     const auto options =
         parseSimOptions({"--name", "bench", "--dir", "/tmp/x", "--vendor", "0x04D8", "--product", "4096",
-                         "--in-len", "16", "--out-len", "0x41", "--schedule", "s.txt", "--stay"},
+                         "--in-len", "16", "--out-len", "0x41", "--schedule", "s.txt", "--stay", "--panel"},
                         error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->server.name, "bench");
@@ -22,6 +22,7 @@ TEST(SimOptions, ParsesEveryOption) {
     EXPECT_EQ(options->board.outputLength, 65u);
     EXPECT_EQ(options->schedulePath, "s.txt");
     EXPECT_TRUE(options->stay);
+    EXPECT_TRUE(options->panel);
 
     const auto defaults = parseSimOptions({}, error);
     ASSERT_TRUE(defaults);
@@ -29,6 +30,7 @@ TEST(SimOptions, ParsesEveryOption) {
     EXPECT_TRUE(defaults->server.directory.empty());
     EXPECT_EQ(defaults->board.vendorId, zelk::kKaldexVendorId);
     EXPECT_FALSE(defaults->stay);
+    EXPECT_FALSE(defaults->panel);
 }
 
 TEST(SimOptions, RejectsBadArguments) {
