@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  qt6-wayland   # the GUI on Wayland desktops without X11
   libhidapi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
