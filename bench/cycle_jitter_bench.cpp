@@ -3,8 +3,7 @@
 // runs in the same process at the same time for comparison.
 // Usage: cycle_jitter_bench [seconds] [--busy]   (default 60 s; --busy keeps one more core spinning)
 #include "engine.h"
-#include "hid/backends.h"
-#include "platform.h"
+#include "socket_platform.h"
 #include "virtual_board/board_server.h"
 
 #include <algorithm>
@@ -23,27 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class BenchPlatform final : public zelk::Platform {
-public:
-    explicit BenchPlatform(std::string directory, std::string cwd)
-        : devices_(zelk::hid::makeVirtualBackend(std::move(directory))), cwd_(std::move(cwd)) {}
-    zelk::hid::Backend& devices() override { return *devices_; }
-    std::unique_ptr<zelk::timer::PeriodicTimer> makeTimer() override {
-        return zelk::timer::makeSystemTimer();
-    }
-    zelk::LocalTime now() override { return {}; }
-    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    bool currentDirectory(std::string& directory) override {
-        directory = cwd_;
-        return true;
-    }
-    void putClipboard(const char*) override {}
-
-private:
-    std::unique_ptr<zelk::hid::Backend> devices_;
-    std::string cwd_;
-};
 
 double percentile(const std::vector<double>& sorted, double p) {
     const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(sorted.size()))) - 1;
@@ -92,7 +70,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "board: %s\n", error.c_str());
         return 1;
     }
-    BenchPlatform platform((dir / "boards").string(), dir.string());
+    zelk::test::SocketPlatform platform((dir / "boards").string(), dir.string());
     auto engine = std::make_unique<zelk::Engine>(platform);
 
     std::atomic<bool> stop{false};

@@ -10,18 +10,6 @@
 
 namespace zelk::console {
 
-namespace {
-
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-} // namespace
-
 std::int16_t selectComboItem(QComboBox* combo, const QString& text, bool setTextIfMissing) {
     if (combo == nullptr) return 0;
     for (int i = 0; i < combo->count(); ++i) {

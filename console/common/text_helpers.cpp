@@ -83,6 +83,15 @@ QString midBytes(const QString& text, std::int16_t start, std::int16_t length) {
     return fromAnsi(cutBytes(bytes, from, to));
 }
 
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 int byteLength(const QString& text) {
     return static_cast<int>(toAnsi(text).size());
 }

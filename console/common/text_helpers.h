@@ -31,6 +31,9 @@ QString padField(const QString& text, std::int16_t width);
 // character cut in half at either end becomes a blank. "" for start below 1 or a negative length.
 QString midBytes(const QString& text, std::int16_t start, std::int16_t length);
 
+// The text without the blanks (spaces, not tabs) at either end: the padding of stored fields.
+QString trimBlanks(const QString& text);
+
 // Bytes of the text in code page 932.
 int byteLength(const QString& text);
 

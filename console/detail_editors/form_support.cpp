@@ -7,15 +7,6 @@
 
 namespace zelk::console::detail {
 
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 void placeAtOpener(QDialog* dialog) {
     const QWidget* opener = dialog->parentWidget();
     if (opener == nullptr) return;

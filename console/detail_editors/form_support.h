@@ -29,9 +29,6 @@ inline QString emptyItem() {
     return QStringLiteral("");
 }
 
-// The text without leading and trailing blanks (spaces only; tabs and ideographic spaces stay).
-QString trimBlanks(const QString& text);
-
 // Puts the dialog's top-left corner on its opener's window's top-left corner; no opener, no move.
 void placeAtOpener(QDialog* dialog);
 

@@ -116,12 +116,13 @@ void frmVarEdit::formLoad() {
 
 void frmVarEdit::loadVarDef() {
     using zelk::console::readIni;
+    using zelk::console::trimBlanks;
     const QString section = detail::codeText(keys::kVarDef);
     for (int i = 0; i < kRows; ++i) {
         const QString& file = zelk::console::kLogicFile;
-        txtVarName[i]->setText(detail::trimBlanks(readIni(file, section, varKey(keys::kVarName, i))));
-        txtValue[i]->setText(detail::trimBlanks(readIni(file, section, varKey(keys::kVarValue, i))));
-        txtVarCmnt[i]->setText(detail::trimBlanks(readIni(file, section, varKey(keys::kVarComment, i))));
+        txtVarName[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarName, i))));
+        txtValue[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarValue, i))));
+        txtVarCmnt[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarComment, i))));
     }
 }
 

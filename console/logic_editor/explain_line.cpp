@@ -16,19 +16,9 @@ bool is(const QString& kind, std::string_view code) {
     return kind == QLatin1StringView(code.data(), static_cast<qsizetype>(code.size()));
 }
 
-// Spaces only, as the stored fields are padded with spaces.
-QString trimSpaces(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // A list text's label: what follows the 12-character code and ":".
 QString label(const QString& text) {
-    return trimSpaces(text.mid(13));
+    return trimBlanks(text.mid(13));
 }
 
 // "ポート" + port digit + " ピン" + two hexadecimal digits of a pin code.
@@ -49,21 +39,21 @@ QString objectSegment(const QString& kind, const QString& data) {
 }
 
 QString comparisonSegment(const QString& kind, const QString& data) {
-    if (is(kind, codes::kComp)) return trimSpaces(data.left(12));
+    if (is(kind, codes::kComp)) return trimBlanks(data.left(12));
     if (is(kind, codes::kSts)) return label(data);
     return {};
 }
 
 QString valueSegment(const QString& kind, const QString& data) {
     if (is(kind, codes::kNone)) return {};
-    if (is(kind, codes::kCnst)) return trimSpaces(data);
+    if (is(kind, codes::kCnst)) return trimBlanks(data);
     return label(data);
 }
 
 QString actionSegment(const QString& kindText, const QString& data) {
     const QString kind = midBytes(kindText, 1, 4);
     if (is(kind, codes::kNone)) return {};
-    const QString name = trimSpaces(kindText.mid(5)); // the label after "OUT :"
+    const QString name = trimBlanks(kindText.mid(5)); // the label after "OUT :"
     if (is(kind, codes::kOut) || is(kind, codes::kOutr)) return u"[処理] "_s + pinText(data) + u' ' + name;
     return u"[処理] "_s + name;
 }

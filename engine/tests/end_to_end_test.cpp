@@ -1,8 +1,7 @@
 // The engine against virtual boards through real sockets, with the real timer.
 #include "engine.h"
-#include "hid/backends.h"
 #include "line_builder.h"
-#include "platform.h"
+#include "socket_platform.h"
 #include "test_files.h"
 #include "virtual_board/board_server.h"
 
@@ -16,28 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::lineText;
-
-// The system platform, with the virtual boards of a test directory as the only devices.
-class SocketPlatform final : public Platform {
-public:
-    SocketPlatform(std::string boardDirectory, std::string cwd)
-        : devices_(hid::makeVirtualBackend(std::move(boardDirectory))), cwd_(std::move(cwd)) {}
-    hid::Backend& devices() override { return *devices_; }
-    std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return timer::makeSystemTimer(); }
-    LocalTime now() override { return {2026, 1, 2, 3, 4, 5}; }
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    bool currentDirectory(std::string& directory) override {
-        directory = cwd_;
-        return true;
-    }
-    void putClipboard(const char*) override {}
-
-private:
-    std::unique_ptr<hid::Backend> devices_;
-    std::string cwd_;
-};
 
 template <typename Condition>
 bool eventually(Condition condition, std::chrono::milliseconds limit = 3s) {
@@ -74,7 +51,7 @@ protected:
 
     test::TempDir dir;
     test::TempDir boards;
-    SocketPlatform platform{boards.cwd() + "/kaldex", dir.cwd()};
+    test::SocketPlatform platform{boards.cwd() + "/kaldex", dir.cwd()};
     std::unique_ptr<Engine> engine = std::make_unique<Engine>(platform);
 };
 

@@ -1,8 +1,6 @@
 #include "engine_rigs.h"
 
 #include "common/ini.h"
-#include "hid/backends.h"
-#include "platform.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -75,30 +73,11 @@ CtlData ManualRig::data() const {
     return d;
 }
 
-class SocketRig::Platform final : public zelk::Platform {
-public:
-    Platform(std::string boardDirectory, std::string cwd)
-        : devices_(hid::makeVirtualBackend(std::move(boardDirectory))), cwd_(std::move(cwd)) {}
-    hid::Backend& devices() override { return *devices_; }
-    std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return timer::makeSystemTimer(); }
-    LocalTime now() override { return {2026, 3, 4, 15, 6, 7}; }
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    bool currentDirectory(std::string& directory) override {
-        directory = cwd_;
-        return true;
-    }
-    void putClipboard(const char*) override {}
-
-private:
-    std::unique_ptr<hid::Backend> devices_;
-    std::string cwd_;
-};
-
 SocketRig::SocketRig(const ProgramDirectory& directory)
-    : platform_(std::make_unique<Platform>(boards_.filePath("kaldex").toStdString(), directory.cwd())),
+    : platform_(
+          std::make_unique<test::SocketPlatform>(boards_.filePath("kaldex").toStdString(), directory.cwd())),
       engine_(std::make_unique<Engine>(*platform_)) {
+    platform_->clock = {2026, 3, 4, 15, 6, 7};
     attach(*engine_);
 }
 

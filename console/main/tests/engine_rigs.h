@@ -4,6 +4,7 @@
 #include "engine.h"
 #include "fake_platform.h"
 #include "main/engine_api.h"
+#include "socket_platform.h"
 #include "virtual_board/board_model.h"
 #include "virtual_board/board_server.h"
 
@@ -90,9 +91,8 @@ public:
     vboard::BoardModel board;
 
 private:
-    class Platform;
     QTemporaryDir boards_;
-    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<test::SocketPlatform> platform_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<vboard::BoardServer> server_;
 };
