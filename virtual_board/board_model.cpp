@@ -1,5 +1,6 @@
 #include "virtual_board/board_model.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace zelk::vboard {
@@ -133,59 +134,31 @@ void BoardModel::clearRecord() {
 }
 
 void BoardModel::dropAnswers(unsigned count) {
-    {
-        std::lock_guard lock(mutex_);
-        dropCount_ = count;
-    }
-    faultsChanged();
+    changeFaults([&] { dropCount_ = count; });
 }
 
 void BoardModel::staleAnswers(unsigned count) {
-    {
-        std::lock_guard lock(mutex_);
-        staleCount_ = count;
-    }
-    faultsChanged();
+    changeFaults([&] { staleCount_ = count; });
 }
 
 void BoardModel::insertStaleAnswers(unsigned count) {
-    {
-        std::lock_guard lock(mutex_);
-        insertStaleCount_ = count;
-    }
-    faultsChanged();
+    changeFaults([&] { insertStaleCount_ = count; });
 }
 
 void BoardModel::setSilent(bool silent) {
-    {
-        std::lock_guard lock(mutex_);
-        silent_ = silent;
-    }
-    faultsChanged();
+    changeFaults([&] { silent_ = silent; });
 }
 
 void BoardModel::setRefuseWrites(bool refuse) {
-    {
-        std::lock_guard lock(mutex_);
-        refuseWrites_ = refuse;
-    }
-    faultsChanged();
+    changeFaults([&] { refuseWrites_ = refuse; });
 }
 
 void BoardModel::setAnswerDelay(std::chrono::milliseconds delay) {
-    {
-        std::lock_guard lock(mutex_);
-        answerDelay_ = delay < std::chrono::milliseconds::zero() ? std::chrono::milliseconds::zero() : delay;
-    }
-    faultsChanged();
+    changeFaults([&] { answerDelay_ = std::max(delay, std::chrono::milliseconds::zero()); });
 }
 
 void BoardModel::disconnect() {
-    {
-        std::lock_guard lock(mutex_);
-        ++disconnectGeneration_;
-    }
-    faultsChanged();
+    changeFaults([&] { ++disconnectGeneration_; });
 }
 
 void BoardModel::clearFaults() {

@@ -101,6 +101,15 @@ public:
 
 private:
     void faultsChanged();
+    // Changes fault settings under the lock, then tells the fault listener.
+    template <typename Change>
+    void changeFaults(Change&& change) {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        faultsChanged();
+    }
 
     const BoardConfig config_;
     mutable std::mutex mutex_;
