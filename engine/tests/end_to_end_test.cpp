@@ -90,7 +90,7 @@ TEST_F(EndToEnd, ASilentBoardCostsFailedReadsButNeverStallsTheRun) {
     EXPECT_EQ(data().state, ZELK_STATE_RUNNING);
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(engine->close(), 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s) << "the close does not hang on the silent board";
 }
 
 TEST_F(EndToEnd, AnUnpluggedBoardEndsTheRunAndTheLogIsStillWritten) {
