@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <algorithm>
+
 using zelk::console::twipsRect;
 namespace detail = zelk::console::detail;
 namespace keys = zelk::keys;
@@ -47,6 +49,13 @@ QLabel* label(QWidget* parent, const QString& name, const QString& caption, cons
     result->setObjectName(name);
     result->setGeometry(place);
     return result;
+}
+
+// Shows a stored text whole. The limit holds what the user types; a longer text from the file is not cut
+// (a cut text would be saved in place of the stored one), so the box's limit grows to it until the next load.
+void showStored(QLineEdit* box, const QString& text, int maxChars) {
+    box->setMaxLength(std::max(maxChars, static_cast<int>(text.size())));
+    box->setText(text);
 }
 
 QLineEdit* textBox(QWidget* parent, const QString& name, int maxChars, const QRect& place) {
@@ -120,9 +129,10 @@ void frmVarEdit::loadVarDef() {
     const QString section = detail::codeText(keys::kVarDef);
     for (int i = 0; i < kRows; ++i) {
         const QString& file = zelk::console::kLogicFile;
-        txtVarName[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarName, i))));
-        txtValue[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarValue, i))));
-        txtVarCmnt[i]->setText(trimBlanks(readIni(file, section, varKey(keys::kVarComment, i))));
+        showStored(txtVarName[i], trimBlanks(readIni(file, section, varKey(keys::kVarName, i))), kNameChars);
+        showStored(txtValue[i], trimBlanks(readIni(file, section, varKey(keys::kVarValue, i))), kValueChars);
+        showStored(txtVarCmnt[i], trimBlanks(readIni(file, section, varKey(keys::kVarComment, i))),
+                   kCommentChars);
     }
 }
 

@@ -179,6 +179,31 @@ TEST_F(VarEdit, SaveUpdatesKeysInPlaceAndAppendsNewKeysInWriteOrder) {
         << "カウンタ in code page 932";
 }
 
+// The limits hold what is typed: a longer stored text is shown whole, checked and saved as it was.
+TEST_F(VarEdit, StoredTextsLongerThanTheInputLimitsAreNotCut) {
+    const QString comment =
+        QStringLiteral("ポート０の入力が変わった回数を数える変数です（初期値は大きめに）");
+    writeFile("[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\n[LG_VAR_DEF]\r\nVAR_NAME_00=ABCDEFGHIJKLM\r\n"
+              "VAR_VALUE_01=123456789\r\nVAR_COMMENT_01=" +
+              comment + "\r\n");
+    frmVarEdit form;
+    EXPECT_EQ(form.txtVarName[0]->text(), "ABCDEFGHIJKLM");
+    EXPECT_EQ(form.txtValue[1]->text(), "123456789");
+    EXPECT_EQ(form.txtVarCmnt[1]->text(), comment);
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"変数00の変数名が12バイトを超えています"});
+
+    form.txtVarName[0]->setText("SHORT");
+    form.cmdOK->click();
+    EXPECT_EQ(readIni(kLogicFile, "LG_VAR_DEF", "VAR_VALUE_01"), "123456789");
+    EXPECT_EQ(readIni(kLogicFile, "LG_VAR_DEF", "VAR_COMMENT_01"), comment);
+
+    form.show(); // a new load: boxes holding short texts take their limits again
+    EXPECT_EQ(form.txtVarName[0]->maxLength(), 12);
+    EXPECT_EQ(form.txtValue[0]->maxLength(), 8);
+    EXPECT_EQ(form.txtVarCmnt[0]->maxLength(), 32);
+}
+
 TEST_F(VarEdit, SavingIntoNoFileWritesTheWholeTableInOrder) {
     frmVarEdit form;
     form.cmdOK->click();
