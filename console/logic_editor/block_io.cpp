@@ -72,7 +72,11 @@ void loadBlock(QTableWidget* grid, QLineEdit* csvLog, std::string_view countKey,
         const QString details = readIni(kLogicFile, text(section), text(keys::lineKey(keys::kLineProc, i)));
         if (!details.isEmpty()) splitGroups(grid, row, details, kCompGroupCount, kDetailGroupCount);
     }
-    csvLog->setText(readIni(kLogicFile, text(keys::kLogCsv), text(keys::kCsvFileName)));
+    // The box limits what the user types; a longer name from the file is shown whole, not cut (a cut name
+    // would be saved in its place), so the limit grows to it for this opening.
+    const QString csvName = readIni(kLogicFile, text(keys::kLogCsv), text(keys::kCsvFileName));
+    csvLog->setMaxLength(std::max(csvLog->maxLength(), static_cast<int>(csvName.size())));
+    csvLog->setText(csvName);
 }
 
 void saveBlock(const QTableWidget* grid, const QLineEdit* csvLog, std::string_view countKey,

@@ -36,6 +36,8 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
 void setUpGridLook(QTableWidget* grid) {
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the grid for the next control instead of walking its cells (and changing the line).
+    grid->setTabKeyNavigation(false);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(twips(kRowHeight));
@@ -149,11 +151,14 @@ void frmLgEdit::setUpWorkRow() {
 
 bool frmLgEdit::eventFilter(QObject* watched, QEvent* event) {
     if (watched == grdLg && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
             grdLg_Click();
             return true;
         }
+        // A typed character does nothing: it does not search the grid and move to a cell beginning with it.
+        const QString typed = keyEvent->text();
+        if (!typed.isEmpty() && typed.front().isPrint()) return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -35,7 +35,7 @@ public:
     QPushButton* cmdApply = nullptr;
 
 protected:
-    // Enter in the line grid shows its current line.
+    // Enter in the line grid shows its current line; typed characters do nothing there.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // No button is a default or cancel button: Enter and Esc press none.
     void keyPressEvent(QKeyEvent* event) override;

@@ -26,7 +26,11 @@ QComboBox* newList(QWidget* parent, const char* name, bool editable, int left, i
     auto* list = new QComboBox(parent);
     list->setObjectName(QLatin1StringView(name));
     list->setEditable(editable);
-    if (editable) list->setInsertPolicy(QComboBox::NoInsert); // typed text is the field, not a new item
+    if (editable) {
+        list->setInsertPolicy(QComboBox::NoInsert); // typed text is the field, not a new item
+        // No completion from the items: a typed constant "0" stays "0", not a variable's item text.
+        list->setCompleter(nullptr);
+    }
     list->setGeometry(twipsRect(left, top, width, kRowHeight));
     return list;
 }

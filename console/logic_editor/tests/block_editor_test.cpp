@@ -234,6 +234,42 @@ TEST_F(BlockEditor, EnterOrAClickShowsTheLineAndEscClosesNothing) {
     EXPECT_EQ(fileBytes(), fileWithLines(3)) << "no button was pressed";
 }
 
+TEST_F(BlockEditor, TabWalksTheControlsInFormOrderAndTypingInTheGridMovesNoLine) {
+    writeFile(fileWithLines(3));
+    frmLgEdit form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const LineComposer& c = *form.frmEdit;
+    const QList<QWidget*> expected{
+        form.grdLg,      c.txtLineNo,     c.cmbNext,       c.cmbObj,       c.cmbObjData,   c.cmdPinView[0],
+        c.cmbCmp,        c.cmbCmpData,    c.cmbVal,        c.cmbValData,   c.cmbExec,      c.cmbExecData,
+        c.cmdPinView[2], c.grdWkLG,       c.cmdLineSet,    form.cmdOK,     form.cmdCancel, form.cmdApply,
+        form.cmdAddLine, form.cmdClrLine, form.cmdDelLine, form.txtCsvLog, form.grdLg};
+    QList<QWidget*> walked{QApplication::focusWidget()};
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << QApplication::focusWidget();
+    }
+    EXPECT_EQ(walked, expected) << "Tab leaves the grids instead of walking their cells";
+    EXPECT_EQ(currentGridRow(form.grdLg), 1);
+
+    // A typed character neither edits nor searches the grid: the current line stays where it is.
+    form.grdLg->setCurrentCell(0, 9); // line 0000, action data "100"
+    QTest::keyClicks(form.grdLg, "1");
+    EXPECT_EQ(currentGridRow(form.grdLg), 1);
+    EXPECT_EQ(action(form, 1), "100         ");
+}
+
+TEST_F(BlockEditor, ALongLogFileNameFromTheFileIsSavedWhole) {
+    const QByteArray name = "/var/log/" + QByteArray(200, 'a') + ".csv";
+    writeFile(fileWithLines(1, name));
+    frmLgEdit form;
+    EXPECT_EQ(form.txtCsvLog->text().toLatin1(), name);
+    form.cmdOK->click();
+    EXPECT_NE(fileBytes().indexOf("CSV_FNAME=" + name + "\r\n"), -1);
+}
+
 TEST_F(BlockEditor, TheFormOpensAtItsOpenersTopLeft) {
     QWidget opener;
     opener.move(200, 150);

@@ -146,6 +146,22 @@ TEST_F(Composer, SettingBeyondTheBlockExtendsItWithUnnumberedEmptyLines) {
     EXPECT_NE(saved.indexOf("LG_COMP_0005=NEW ,"), -1);
 }
 
+TEST_F(Composer, TypedDataStaysAsTypedAlthoughAnItemBeginsWithIt) {
+    openWith({});
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    for (const auto& [list, typed] : {std::pair{c().cmbValData, "0"}, std::pair{c().cmbObjData, "10"}}) {
+        list->setFocus(); // variable 00's item begins with "0", "10MS CNT    :…" with "10"
+        QTest::keyClicks(list->lineEdit(), typed);
+    }
+    EXPECT_EQ(c().cmbValData->currentText(), "0");
+    EXPECT_EQ(c().cmbObjData->currentText(), "10");
+    c().cmdLineSet->click();
+    EXPECT_EQ(cellText(form->grdLg, 2, 8), "0           ");
+    EXPECT_EQ(cellText(form->grdLg, 2, 4), "10          ");
+}
+
 TEST_F(Composer, LineNumbersOutsideTheBlockTableAreRefused) {
     openWith({});
     const QStringList header = rowTexts(form->grdLg, 0);
