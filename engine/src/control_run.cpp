@@ -93,8 +93,12 @@ void Engine::cycle() {
 
     // 5.-7. The main block, then a pending manual toggle.
     std::uint8_t output = rules_.runBlock(program_.main, previous);
-    if (togglePending_.exchange(false, std::memory_order_acquire))
+    // The pending mark is tested before the mask is read and cleared only after it: a request that comes in
+    // meanwhile replaces the mask or is dropped, but one request is never applied twice.
+    if (togglePending_.load(std::memory_order_acquire)) {
         output ^= toggleMask_.load(std::memory_order_relaxed);
+        togglePending_.store(false, std::memory_order_release);
+    }
     port1History_.setNewest(output);
     status_.port1.store(output, std::memory_order_relaxed);
 

@@ -7,6 +7,7 @@
 #include "trace.h"
 
 #include <cstring>
+#include <system_error>
 
 namespace zelk {
 
@@ -37,6 +38,9 @@ std::int32_t Engine::open() {
         recordEvent(messages::kOpenFailed);
         return 0;
     }
+    // A run that closed itself from inside its cycle lets that cycle run to its end after the board is
+    // released: wait for it, so that nothing of the new run (state, board handle, event log) meets it.
+    if (timer_) timer_->cancel();
     status_.state.store(ZELK_STATE_OPENING, std::memory_order_relaxed);
 
     if (baseDirectory_.empty()) {
@@ -66,7 +70,12 @@ std::int32_t Engine::open() {
 
     status_.state.store(ZELK_STATE_RUNNING, std::memory_order_relaxed);
     threadPublished_.store(false, std::memory_order_relaxed);
-    controlThread_ = std::thread(&Engine::controlThread, this);
+    try {
+        controlThread_ = std::thread(&Engine::controlThread, this);
+    } catch (const std::system_error&) {
+        // Not reported: the run stays open without cycles until it is closed.
+        return 1;
+    }
     threadPublished_.store(true, std::memory_order_release);
     threadPublished_.notify_all();
     return 1;
@@ -84,6 +93,9 @@ std::int32_t Engine::closeRun(bool writeLog) {
         // other close is waiting for.
         while (!inCycle_ && board_.load(std::memory_order_acquire) == Board::kClosing)
             platform_.sleepMs(1);
+        // After a close from inside the cycle, that cycle may still be finishing: once the console's close
+        // returns, no cycle runs any more.
+        if (!inCycle_ && timer_) timer_->cancel();
         status_.state.store(ZELK_STATE_CLOSED, std::memory_order_relaxed);
         return 0;
     }

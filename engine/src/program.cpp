@@ -5,6 +5,7 @@
 #include "program/codes.h"
 #include "program/decimal.h"
 #include "program/keys.h"
+#include "trace.h"
 
 #include <cstring>
 
@@ -18,7 +19,10 @@ bool ProgramFile::readText(std::string_view section, std::string_view key,
                            std::array<char, 256>& buffer) const {
     std::array<char, 256> value{};
     profile::getString(section, key, messages::kIniMissing, value.data(), value.size(), path_);
-    if (std::string_view(value.data()) == messages::kIniMissing) return false;
+    if (std::string_view(value.data()) == messages::kIniMissing) {
+        trace(messages::kIniReadFailed);
+        return false;
+    }
     buffer = value;
     return true;
 }

@@ -139,5 +139,29 @@ TEST_F(EndToEnd, ConsoleCloseAndSelfCloseMeetOnce) {
     }
 }
 
+TEST_F(EndToEnd, ARunReopenedRightAfterItClosedItselfStartsClean) {
+    // The cycle that closed the board goes on to its end: a new run may not start under it (a reopened board
+    // handle, a state of 0 written over the new run's 3).
+    vboard::BoardModel board;
+    auto server = serve(board, "kaldex0");
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_EQ(engine->open(), 1) << "round " << round;
+        ASSERT_TRUE(eventually([&] { return board.commandCount(3) > 2; }));
+        board.setRefuseWrites(true);
+        ASSERT_TRUE(eventually([&] { return data().state == ZELK_STATE_CLOSED; }));
+        EXPECT_EQ(engine->close(), 0);
+        board.setRefuseWrites(false);
+        ASSERT_TRUE(eventually([&] { return !server->clientConnected(); }));
+        board.clearRecord();
+        ASSERT_EQ(engine->open(), 1) << "round " << round;
+        EXPECT_EQ(data().state, ZELK_STATE_RUNNING);
+        EXPECT_EQ(data().events[0].passageSec, -1) << "nothing of the old run is recorded into the new one";
+        EXPECT_TRUE(eventually([&] { return board.commandCount(3) > 3; }));
+        EXPECT_EQ(data().state, ZELK_STATE_RUNNING);
+        EXPECT_EQ(engine->close(), 1);
+        ASSERT_TRUE(eventually([&] { return !server->clientConnected(); }));
+    }
+}
+
 } // namespace
 } // namespace zelk
