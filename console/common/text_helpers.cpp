@@ -13,8 +13,7 @@ namespace zelk::console {
 namespace {
 
 std::optional<double> roundedNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
-    if (!number.match(text).hasMatch()) return std::nullopt;
+    if (!isDecimalNumber(text)) return std::nullopt;
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok); // QString::toDouble is locale-independent
     if (!ok) return std::nullopt;
@@ -45,6 +44,11 @@ std::string cutBytes(const std::string& whole, std::size_t from, std::size_t to)
 }
 
 } // namespace
+
+bool isDecimalNumber(const QString& text) {
+    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
+    return number.match(text).hasMatch();
+}
 
 std::optional<std::int16_t> toInt16Strict(const QString& text) {
     return toIntegerStrict<std::int16_t>(text);

@@ -8,6 +8,9 @@
 
 namespace zelk::console {
 
+// True for a decimal number text: blanks around it, a sign and a fraction allowed, nothing else.
+bool isDecimalNumber(const QString& text);
+
 // A decimal number text (blanks around it and a sign allowed; a fraction is rounded to the nearest integer,
 // a half to the even neighbour) as a 16-bit integer; nothing when it is no such number or out of range.
 std::optional<std::int16_t> toInt16Strict(const QString& text);

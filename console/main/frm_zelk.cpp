@@ -250,10 +250,9 @@ void frmZELK::cmbRevMode_Click() {
 }
 
 void frmZELK::cmdCpy_Click() {
-    const QTableWidgetItem* cell = grdCtlData->currentItem();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(cell != nullptr ? cell->text() : QString());
+    clipboard->setText(currentCellText());
 }
 
 // The editors are modal: while one is open, the polling loop pauses inside this click and the engine goes on.

@@ -16,13 +16,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 
 class frmZELK : public QWidget {
     Q_OBJECT
 public:
     // The polling loop's pause between two copies of the status record.
     static constexpr int kPollSleepMs = 5;
-    // Monitor grid: rows 1..4 hold the run's values, rows 5..14 the event log, row 15 stays empty.
+    // Monitor grid: row 0 is its fixed header row, rows 1..4 hold the run's values, rows 5..14 the event
+    // log, row 15 stays empty.
     static constexpr int kGridRows = 16;
     static constexpr int kFirstEventRow = 5;
 
@@ -46,7 +48,7 @@ public:
     std::array<QLabel*, 8> lblPort0{};    // port-0 indicators
     std::array<QLabel*, 4> lblPort1{};    // port-1 indicators
     std::array<QPushButton*, 4> cmdOut{}; // port-1 output buttons
-    QTableWidget* grdCtlData = nullptr;   // monitor grid; row 0 is its header row
+    QTableWidget* grdCtlData = nullptr;   // monitor grid; its fixed header row 0 is the table's header
     QPushButton* cmdStart = nullptr;      // "制御開始"
     QPushButton* cmdEnd = nullptr;        // "制御終了"
     QPushButton* cmdCpy = nullptr;        // "値コピー(&C)"
@@ -71,6 +73,17 @@ public:
     void showPort0();
     void showPort1();
 
+    // The monitor grid addressed as the window addresses it: row 0 is the fixed header row (the table's
+    // header, which stays in view while the rows scroll), row r the table's row r - 1.
+    // Rows including the header row; 0 while the grid is not built.
+    int gridRows() const;
+    // The text of a cell; "" for a cell never written or outside the grid.
+    QString gridText(int row, int column) const;
+    // Writes a cell; a cell outside the grid (not built) is left alone.
+    void setGridText(int row, int column, const QString& text);
+    // The text of the grid's current cell: the one the user last selected, row 0 column 1 after initAll.
+    QString currentCellText() const;
+
     // The pause of the polling loop (milliseconds); tests replace it.
     using SleepFunction = std::function<void(int milliseconds)>;
     void setSleepFunction(SleepFunction sleep) { sleep_ = std::move(sleep); }
@@ -94,8 +107,8 @@ private:
     void stopDisplay();
     void initGrid();
     bool showsInverted() const;
-    // Writes a grid cell; a cell outside the grid (not built) is left alone.
-    void setGridText(int row, int column, const QString& text);
+    // The item of a grid cell (row 0: the header's), nullptr for a cell never written or outside the grid.
+    QTableWidgetItem* gridItem(int row, int column) const;
 
     zelk::console::EngineApi& engine_;
     SleepFunction sleep_;

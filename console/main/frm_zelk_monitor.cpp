@@ -50,30 +50,59 @@ const QString kMarkOn = QStringLiteral("●");  // bit 0: energized
 
 } // namespace
 
+// Row 0 of the monitor grid is its fixed header row: the table's header, so it stays in view while the
+// rows scroll and the user cannot select it. Neither the user nor the rows resize the columns.
 void frmZELK::initGrid() {
-    grdCtlData->horizontalHeader()->hide();
+    QHeaderView* header = grdCtlData->horizontalHeader();
     grdCtlData->verticalHeader()->hide();
-    grdCtlData->horizontalHeader()->setMinimumSectionSize(0);
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
     grdCtlData->verticalHeader()->setMinimumSectionSize(0);
-    grdCtlData->verticalHeader()->setDefaultSectionSize(
-        std::max(zelk::console::twips(240), grdCtlData->fontMetrics().height() + 4));
+    grdCtlData->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    const int rowHeight = std::max(zelk::console::twips(240), grdCtlData->fontMetrics().height() + 4);
+    grdCtlData->verticalHeader()->setDefaultSectionSize(rowHeight);
+    header->setFixedHeight(rowHeight);
     grdCtlData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdCtlData->setSelectionMode(QAbstractItemView::SingleSelection);
     grdCtlData->setWordWrap(false);
     grdCtlData->setTextElideMode(Qt::ElideNone); // long texts are cut at the cell's edge
 }
 
+int frmZELK::gridRows() const {
+    return grdCtlData->columnCount() > 0 ? grdCtlData->rowCount() + 1 : 0;
+}
+
+QTableWidgetItem* frmZELK::gridItem(int row, int column) const {
+    if (row < 0 || row >= gridRows() || column < 0 || column >= grdCtlData->columnCount()) return nullptr;
+    return row == 0 ? grdCtlData->horizontalHeaderItem(column) : grdCtlData->item(row - 1, column);
+}
+
+QString frmZELK::gridText(int row, int column) const {
+    const QTableWidgetItem* cell = gridItem(row, column);
+    return cell != nullptr ? cell->text() : QString();
+}
+
 void frmZELK::setGridText(int row, int column, const QString& text) {
-    if (row >= grdCtlData->rowCount() || column >= grdCtlData->columnCount()) return;
-    QTableWidgetItem* cell = grdCtlData->item(row, column);
+    if (row < 0 || row >= gridRows() || column < 0 || column >= grdCtlData->columnCount()) return;
+    QTableWidgetItem* cell = gridItem(row, column);
     if (cell == nullptr) {
         cell = new QTableWidgetItem;
         cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         cell->setTextAlignment(cellAlignment(row, column));
-        if (row == 0) cell->setBackground(palette().color(QPalette::Button)); // the fixed header row
-        grdCtlData->setItem(row, column, cell);
+        if (row == 0)
+            grdCtlData->setHorizontalHeaderItem(column, cell);
+        else
+            grdCtlData->setItem(row - 1, column, cell);
     }
     cell->setText(text);
+}
+
+// No current cell of the table stands for the header row's cell in column 1, where initAll leaves it.
+QString frmZELK::currentCellText() const {
+    const QModelIndex current = grdCtlData->currentIndex();
+    return current.isValid() ? gridText(current.row() + 1, current.column()) : gridText(0, 1);
 }
 
 // Errors end initAll with the message "initAll -<description>:<number>"; the steps done before stay done.
@@ -109,12 +138,15 @@ void frmZELK::initAll() {
                      screen::kErrorInvalidValue});
     cmbRevMode->setCurrentIndex(index);
 
-    grdCtlData->setRowCount(1);
+    grdCtlData->setRowCount(0); // the grid's one row is its header row
     grdCtlData->setColumnCount(3);
     setGridText(0, 0, QStringLiteral("項目"));
     setGridText(0, 1, QStringLiteral("値"));
     setGridText(0, 2, QString());
-    grdCtlData->setCurrentCell(0, 1, QItemSelectionModel::NoUpdate); // current, not highlighted
+    // The current cell is row 0, column 1 (see currentCellText). Setting "no current cell" explicitly also
+    // keeps the table from choosing its first cell when it gets the focus.
+    grdCtlData->clearSelection();
+    grdCtlData->setCurrentIndex(QModelIndex());
 
     // A width of 0 hides its column; a negative one (outside the settings' range) is taken as 0.
     const std::array<QString, 3> widthKeys{screen::kContentWidth, screen::kValueWidth, screen::kValLogWidth};
@@ -125,14 +157,13 @@ void frmZELK::initAll() {
     }
 
     for (const QString& name : kRowNames) {
-        const int row = grdCtlData->rowCount();
-        grdCtlData->insertRow(row);
-        setGridText(row, 0, name);
+        grdCtlData->insertRow(grdCtlData->rowCount());
+        setGridText(gridRows() - 1, 0, name);
     }
 
-    for (int row = 0; row < grdCtlData->rowCount(); ++row)
+    for (int row = 0; row < gridRows(); ++row)
         for (int column = 0; column < 2; ++column)
-            if (QTableWidgetItem* cell = grdCtlData->item(row, column))
+            if (QTableWidgetItem* cell = gridItem(row, column))
                 cell->setTextAlignment(cellAlignment(row, column));
 
     curData.port0 = 0xFF;

@@ -3,8 +3,6 @@
 #include "common/ini.h"
 #include "common/text_helpers.h"
 
-#include <QRegularExpression>
-
 namespace zelk::console::screen {
 
 namespace {
@@ -14,11 +12,6 @@ QString read(const QString& key) {
 }
 
 // A decimal number text as toInt16Strict reads it, whatever its size.
-bool isDecimalNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
-    return number.match(text).hasMatch();
-}
-
 } // namespace
 
 std::int16_t readTwips(const QString& key) {

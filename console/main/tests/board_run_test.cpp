@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <gtest/gtest.h>
 
 namespace zelk::console::testing {
@@ -27,10 +26,7 @@ protected:
                 {{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}})}));
         form = std::make_unique<frmZELK>(rig);
     }
-    QString cell(int row, int column) const {
-        const QTableWidgetItem* item = form->grdCtlData->item(row, column);
-        return item != nullptr ? item->text() : QString();
-    }
+    QString cell(int row, int column) const { return form->gridText(row, column); }
 
     ProgramDirectory directory;
     SocketRig rig{directory};

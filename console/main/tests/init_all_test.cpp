@@ -23,10 +23,7 @@ protected:
         directory.write(QStringLiteral("ZELK_SCR.ini"), settings);
         return std::make_unique<frmZELK>(rig);
     }
-    static QString cell(const frmZELK& form, int row, int column) {
-        const QTableWidgetItem* item = form.grdCtlData->item(row, column);
-        return item != nullptr ? item->text() : QString();
-    }
+    static QString cell(const frmZELK& form, int row, int column) { return form.gridText(row, column); }
 
     ProgramDirectory directory;
     ManualRig rig{directory, false};
@@ -44,7 +41,7 @@ TEST_F(InitAll, BuildsTheIdleWindowFromTheSettings) {
     EXPECT_EQ(form->cmbRevMode->itemText(1), "制御値");
     EXPECT_EQ(form->cmbRevMode->currentIndex(), 0);
 
-    ASSERT_EQ(form->grdCtlData->rowCount(), 16);
+    ASSERT_EQ(form->gridRows(), 16);
     ASSERT_EQ(form->grdCtlData->columnCount(), 3);
     const QStringList names{"項目", "状態", "制御開始日", "制御開始時間", "経過時間(秒)", "ログ"};
     for (int row = 0; row < 16; ++row) {
@@ -55,10 +52,13 @@ TEST_F(InitAll, BuildsTheIdleWindowFromTheSettings) {
     EXPECT_EQ(form->grdCtlData->columnWidth(0), 90);
     EXPECT_EQ(form->grdCtlData->columnWidth(1), 80);
     EXPECT_EQ(form->grdCtlData->columnWidth(2), 160);
-    EXPECT_EQ(form->grdCtlData->currentRow(), 0);
-    EXPECT_EQ(form->grdCtlData->currentColumn(), 1);
-    EXPECT_EQ(form->grdCtlData->item(0, 1)->textAlignment(), int(Qt::AlignCenter));
-    EXPECT_EQ(form->grdCtlData->item(3, 0)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter));
+    EXPECT_EQ(form->currentCellText(), "値") << "current cell: row 0, column 1";
+    // Row 0 is the fixed header row: the table's header, which stays in view.
+    EXPECT_EQ(form->grdCtlData->rowCount(), 15);
+    EXPECT_EQ(form->grdCtlData->horizontalHeaderItem(0)->text(), "項目");
+    EXPECT_EQ(form->grdCtlData->horizontalHeaderItem(1)->textAlignment(), int(Qt::AlignCenter));
+    EXPECT_EQ(form->grdCtlData->item(2, 0)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter))
+        << "row 3";
 
     // Idle: every pin not energized, shown complemented in mode 0.
     EXPECT_EQ(form->txtPortHex[0]->text(), "00");
@@ -101,7 +101,7 @@ TEST_F(InitAll, WithoutTheFileTheWindowGoesToTheCornerAndTheGridIsNotBuilt) {
     ASSERT_EQ(recordedMessages().size(), 1);
     EXPECT_EQ(recordedMessages()[0], "initAll -型が一致しません (ELEC_ON_DSP):13");
     EXPECT_EQ(form->pos(), QPoint(0, 0));
-    EXPECT_EQ(form->grdCtlData->rowCount(), 0);
+    EXPECT_EQ(form->gridRows(), 0);
     EXPECT_EQ(form->cmbRevMode->count(), 2) << "the steps before the error keep their effect";
     EXPECT_FALSE(form->cmdEnd->isEnabled());
 
@@ -109,7 +109,7 @@ TEST_F(InitAll, WithoutTheFileTheWindowGoesToTheCornerAndTheGridIsNotBuilt) {
     form->bRefreshAll = true;
     form->curData.events[0].passageSec = 1;
     form->refreshMonitor();
-    EXPECT_EQ(form->grdCtlData->rowCount(), 0);
+    EXPECT_EQ(form->gridRows(), 0);
 }
 
 TEST_F(InitAll, ABadDisplayModeEndsItAfterThePositionIsApplied) {
@@ -129,7 +129,7 @@ TEST_F(InitAll, ABadDisplayModeEndsItAfterThePositionIsApplied) {
         ASSERT_EQ(recordedMessages().size(), 1) << c.text.toStdString();
         EXPECT_EQ(recordedMessages()[0], c.message);
         EXPECT_EQ(form->pos(), QPoint(80, 80));
-        EXPECT_EQ(form->grdCtlData->rowCount(), 0);
+        EXPECT_EQ(form->gridRows(), 0);
         EXPECT_EQ(form->txtPortHex[0]->text(), "") << "step 10 did not run";
     }
 }
@@ -153,7 +153,7 @@ TEST_F(InitAll, OddButValidValues) {
     EXPECT_TRUE(form->grdCtlData->isColumnHidden(0));
     EXPECT_FALSE(form->grdCtlData->isColumnHidden(1));
     EXPECT_TRUE(form->grdCtlData->isColumnHidden(2));
-    EXPECT_EQ(form->grdCtlData->rowCount(), 16);
+    EXPECT_EQ(form->gridRows(), 16);
 }
 
 TEST_F(InitAll, ControlsCarryTheirNamesAndArraysShareThem) {

@@ -8,13 +8,16 @@
 #include "main/frm_zelk.h"
 #include "testing/recorded_messages.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,10 +44,7 @@ protected:
         form = std::make_unique<frmZELK>(rig);
         form->setSleepFunction([this](int ms) { sleeps.push_back(ms); });
     }
-    QString cell(int row, int column) const {
-        const QTableWidgetItem* item = form->grdCtlData->item(row, column);
-        return item != nullptr ? item->text() : QString();
-    }
+    QString cell(int row, int column) const { return form->gridText(row, column); }
     // Fires cycles until the echoed count read by the next poll is a multiple of 25 (or, with
     // onQuarter false, is not).
     void cyclesUntilQuarter(bool onQuarter) {
@@ -253,11 +253,11 @@ TEST_F(Monitor, TheStopMessageStillComesInThePassAfterTheStopClick) {
 TEST_F(Monitor, WithoutABoardTheStartFailsAndTheWindowKeepsItsState) {
     ManualRig empty(directory, false);
     frmZELK idle(empty);
-    idle.grdCtlData->item(1, 0)->setText("kept");
+    idle.setGridText(1, 0, "kept");
     idle.cmdStart->click();
     EXPECT_EQ(recordedMessages(), QStringList{"KALDEX オープン失敗"});
     EXPECT_EQ(empty.calls, QStringList{"open"});
-    EXPECT_EQ(idle.grdCtlData->item(1, 0)->text(), "kept") << "initAll did not run";
+    EXPECT_EQ(idle.gridText(1, 0), "kept") << "initAll did not run";
     EXPECT_TRUE(idle.cmdStart->isEnabled());
     EXPECT_FALSE(idle.cmdEnd->isEnabled());
 }
@@ -280,17 +280,43 @@ TEST_F(Monitor, AStartRereadsTheSettingsAndClearsTheGrid) {
     }});
 }
 
-TEST_F(Monitor, TheValueCopyTakesTheCurrentCell) {
+TEST_F(Monitor, TheValueCopyTakesTheCellTheUserLastSelected) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QTableWidget* grid = form->grdCtlData;
+    const auto clickCell = [grid](int row, int column) { // row counted with the header row
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row - 1, column)).center());
+    };
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText("before");
     form->cmdCpy->click();
     EXPECT_EQ(clipboard->text(), "値") << "right after start-up: row 0, column 1";
-    form->grdCtlData->setCurrentCell(4, 0);
+    grid->setFocus(); // taking the focus does not choose a cell
+    form->cmdCpy->click();
+    EXPECT_EQ(clipboard->text(), "値");
+
+    clickCell(4, 0);
     form->cmdCpy->click();
     EXPECT_EQ(clipboard->text(), "経過時間(秒)");
-    form->grdCtlData->setCurrentCell(9, 2);
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(grid->columnViewportPosition(2) + 5, grid->horizontalHeader()->height() / 2));
+    form->cmdCpy->click();
+    EXPECT_EQ(clipboard->text(), "経過時間(秒)") << "the fixed header row is not selected by a click";
+    clickCell(9, 2);
     form->cmdCpy->click();
     EXPECT_EQ(clipboard->text(), "") << "a cell never written";
+
+    // The header row stays in view while the rows scroll.
+    grid->scrollToBottom();
+    EXPECT_TRUE(grid->horizontalHeader()->isVisible());
+    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "値");
+    EXPECT_GT(grid->rowAt(0), 0) << "the rows scrolled";
+
+    // A start makes row 0, column 1 current again.
+    form->initAll();
+    form->cmdCpy->click();
+    EXPECT_EQ(clipboard->text(), "値");
 }
 
 TEST_F(Monitor, ClosingTheWindowClosesTheRunThenEndsTheProcess) {
@@ -308,7 +334,7 @@ TEST(MonitorOverTheLibrary, TheDefaultEngineIsTheLibraryBoundByName) {
     form.pollPass(); // the library's engine has no run: state 0
     EXPECT_FALSE(form.bRunning);
     EXPECT_EQ(recordedMessages(), QStringList{"KALDEX 制御停止"});
-    EXPECT_EQ(form.grdCtlData->item(1, 1)->text(), "0");
+    EXPECT_EQ(form.gridText(1, 1), "0");
 }
 
 } // namespace

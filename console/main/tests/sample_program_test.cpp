@@ -1,15 +1,21 @@
-// The shipped logic program samples/LogicCtl.ini: written exactly as the console's editors write it, loaded
+// The shipped logic program samples/LogicCtl.ini: byte for byte what the console's editors write, loaded
 // by the engine's loader, and run in an engine against a board model.
 #include "common/ansi.h"
 #include "common/ini.h"
 #include "common/text_helpers.h"
+#include "detail_editors/frm_var_edit.h"
 #include "engine.h"
 #include "engine_rigs.h"
 #include "fake_platform.h"
+#include "logic_editor/frm_lg_edit.h"
+#include "logic_editor/grid_cells.h"
 #include "program.h"
 #include "program/keys.h"
+#include "testing/recorded_messages.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -40,8 +46,6 @@ struct Cell {
     QString kind, data;
 };
 using Line = std::vector<Cell>;
-
-const Line kNoCondition{{"NEXT", ""}, {"NONE", ""}, {"NONE", ""}, {"NONE", ""}};
 
 // Input pin 0: each press toggles output pin 0 and is counted. Input pin 1 energized energizes output
 // pin 1 and released releases it (OUTR only where the output differs, so the other outputs stay). Once a
@@ -83,41 +87,29 @@ const std::vector<Line> kMainBlock{
 
 const QString kCsvName = QStringLiteral("ZELK_LOG.csv");
 
-// A record field as the block editor saves it: an empty kind is "NONE", everything padded or cut to its
-// width in code page 932 bytes, then ",".
-QString fieldText(const QString& text, int width) {
-    if (width == 4 && text.trimmed().isEmpty()) return QStringLiteral("NONE,");
-    return padField(text, static_cast<std::int16_t>(width)) + u',';
-}
-
-QString lineValue(const Line& line, int firstGroup, int groups) {
-    QString value;
-    for (int g = firstGroup; g < firstGroup + groups; ++g) {
-        const Cell cell = g < static_cast<int>(line.size()) ? line[g] : Cell{};
-        value += fieldText(cell.kind, 4) + fieldText(cell.data, 12);
-    }
-    return value;
-}
-
-// The writes of the variable editor's save, then of the block editor's save, in their order.
+// The sample typed into the editors and saved with "適用": first the variable table, then the main block
+// with the log file name, each line set into the block editor's line grid as its composer sets it.
 void writeAsTheEditorsDo() {
-    writeIni(kLogicFile, key(keys::kContents), key(keys::kVariableCount), QStringLiteral("8"));
-    for (int i = 0; i < 8; ++i) {
-        const QString nn = zeroPad(i, 2);
-        writeIni(kLogicFile, key(keys::kVarDef), key(keys::kVarName) + nn, kVariables[i].name);
-        writeIni(kLogicFile, key(keys::kVarDef), key(keys::kVarValue) + nn, kVariables[i].value);
-        writeIni(kLogicFile, key(keys::kVarDef), key(keys::kVarComment) + nn, kVariables[i].comment);
-        writeIni(kLogicFile, key(keys::kVarDef), key(keys::kVarType) + nn, QStringLiteral("LONG"));
+    frmVarEdit variables;
+    for (int i = 0; i < frmVarEdit::kRows; ++i) {
+        variables.txtVarName[i]->setText(kVariables[i].name);
+        variables.txtValue[i]->setText(kVariables[i].value);
+        variables.txtVarCmnt[i]->setText(kVariables[i].comment);
     }
+    variables.cmdApply->click();
+
+    frmLgEdit block;
     const int count = static_cast<int>(kMainBlock.size());
-    writeIni(kLogicFile, key(keys::kContents), key(keys::kMainCount), QString::number(count));
+    setGridRows(block.grdLg, count + 1);
     for (int i = 0; i < count; ++i) {
-        writeIni(kLogicFile, key(keys::kMainBlock), key(keys::lineKey(keys::kLineComp, i)),
-                 lineValue(kMainBlock[i], 0, 5));
-        writeIni(kLogicFile, key(keys::kMainBlock), key(keys::lineKey(keys::kLineProc, i)),
-                 lineValue(kMainBlock[i], 5, 7));
+        setCellText(block.grdLg, i + 1, 0, zeroPad(i, 4));
+        for (int g = 0; g < static_cast<int>(kMainBlock[i].size()); ++g) {
+            setCellText(block.grdLg, i + 1, 2 * g + 1, kMainBlock[i][g].kind);
+            setCellText(block.grdLg, i + 1, 2 * g + 2, kMainBlock[i][g].data);
+        }
     }
-    writeIni(kLogicFile, key(keys::kLogCsv), key(keys::kCsvFileName), kCsvName);
+    block.txtCsvLog->setText(kCsvName);
+    block.cmdApply->click();
 }
 
 QByteArray readAll(const QString& path) {
@@ -128,7 +120,9 @@ QByteArray readAll(const QString& path) {
 
 TEST(SampleProgram, IsByteForByteWhatTheEditorsWrite) {
     ProgramDirectory directory;
+    recordedMessages().clear();
     writeAsTheEditorsDo();
+    EXPECT_TRUE(recordedMessages().isEmpty()) << recordedMessages().join('\n').toStdString();
     const QByteArray shipped = readAll(kSample);
     EXPECT_EQ(shipped, readAll(directory.file(kLogicFile)));
     EXPECT_EQ(shipped.count("\n"), shipped.count("\r\n")) << "CRLF lines";
