@@ -18,7 +18,7 @@ inline const QString kContentWidth = QStringLiteral("MAIN_CONTENT_WIDTH");
 inline const QString kValueWidth = QStringLiteral("MAIN_VALUE_WIDTH");
 inline const QString kValLogWidth = QStringLiteral("MAIN_VALLOG_WIDTH");
 
-// Error numbers of the window's setup, as the classic runtime numbers them:
+// Error numbers of the window's setup, shown after its error messages:
 inline constexpr int kErrorOverflow = 6;       // a number outside the 16-bit range
 inline constexpr int kErrorTypeMismatch = 13;  // an empty or non-numeric value
 inline constexpr int kErrorInvalidValue = 380; // a display-mode index the mode list does not have
