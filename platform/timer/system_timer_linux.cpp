@@ -1,13 +1,11 @@
-// The Linux system timer: one thread that sleeps to absolute CLOCK_MONOTONIC deadlines and runs the callback.
+// The Linux system timer: the timer thread sleeps to absolute CLOCK_MONOTONIC deadlines.
 #include "timer/periodic_timer.h"
+#include "timer/thread_timer.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <memory>
 
 #include <pthread.h>
 #include <sched.h>
@@ -17,7 +15,6 @@ namespace zelk::timer {
 
 namespace {
 
-constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::int64_t kNsPerSec = 1'000'000'000;
 // Real-time priority of the timer thread when the process may use one: above every normal thread, well
 // below the kernel's own real-time threads.
@@ -25,143 +22,41 @@ constexpr int kFifoPriority = 10;
 // Timer slack of the timer thread in nanoseconds. 0 would select the default of 50 microseconds.
 constexpr unsigned long kTimerSlackNs = 1;
 
-// What the timer object and its thread share. The thread holds its own reference, so it never touches the
-// timer object: the object may be destroyed while a callback that cancelled the timer is still running.
-struct SharedState {
-    std::atomic<bool> cancelled{false};
-    // Set by start() once the thread object is stored; the thread waits for it before its first callback,
-    // so a callback that destroys the timer sees the stored thread object.
-    std::atomic<bool> published{false};
-};
-
-// The state of the timer whose callback runs on this thread; null on every other thread.
-thread_local const SharedState* tCurrentTimer = nullptr;
-
-std::int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * kNsPerSec + ts.tv_nsec;
-}
-
-void sleepUntil(std::int64_t deadlineNs) {
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(deadlineNs / kNsPerSec);
-    ts.tv_nsec = static_cast<long>(deadlineNs % kNsPerSec);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-}
-
-// Tightens the wake-up of this thread: minimal timer slack and, where the process is allowed to, the FIFO
-// real-time policy. Without CAP_SYS_NICE or an RLIMIT_RTPRIO allowance pthread_setschedparam fails with EPERM
-// and the thread keeps the normal policy; the timer works the same, only with more jitter.
-void raiseThreadPrecision() {
-    prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0UL, 0UL, 0UL);
-    sched_param param{};
-    param.sched_priority = kFifoPriority;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-}
-
-// Index of the deadline to wait for after the callback of deadline `done` returned at `nowNs`: the next one,
-// or, when the callback overran it, the first one still in the future. Missed periods are dropped.
-std::int64_t nextDeadlineIndex(std::int64_t originNs, std::int64_t periodNs, std::int64_t done,
-                               std::int64_t nowNs) {
-    const std::int64_t next = done + 1;
-    if (originNs + next * periodNs > nowNs) return next;
-    return (nowNs - originNs) / periodNs + 1;
-}
-
-void runTimer(std::shared_ptr<SharedState> state, std::int64_t periodNs, PeriodicTimer::Callback callback,
-              void* context) {
-    state->published.wait(false, std::memory_order_acquire);
-    tCurrentTimer = state.get();
-    raiseThreadPrecision();
-
-    const std::int64_t originNs = monotonicNs();
-    std::int64_t index = 1;
-    while (!state->cancelled.load(std::memory_order_acquire)) {
-        sleepUntil(originNs + index * periodNs);
-        if (state->cancelled.load(std::memory_order_acquire)) break;
-        callback(context);
-        if (state->cancelled.load(std::memory_order_acquire)) break;
-        index = nextDeadlineIndex(originNs, periodNs, index, monotonicNs());
-    }
-    tCurrentTimer = nullptr;
-}
-
-class SystemTimer final : public PeriodicTimer {
+class MonotonicClock final : public DeadlineClock {
 public:
-    SystemTimer() = default;
-    SystemTimer(const SystemTimer&) = delete;
-    SystemTimer& operator=(const SystemTimer&) = delete;
+    // Tightens the wake-up of this thread: minimal timer slack and, where the process is allowed to, the FIFO
+    // real-time policy. Without CAP_SYS_NICE or an RLIMIT_RTPRIO allowance pthread_setschedparam fails with
+    // EPERM and the thread keeps the normal policy; the timer works the same, only with more jitter.
+    void prepareThread() override {
+        prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0UL, 0UL, 0UL);
+        sched_param param{};
+        param.sched_priority = kFifoPriority;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
 
-    ~SystemTimer() override {
-        if (onTimerThread()) {
-            // Destroyed by its own callback: the thread cannot join itself. It holds its own reference to the
-            // shared state and ends once the callback returns.
-            state_->cancelled.store(true, std::memory_order_release);
-            thread_.detach();
-            return;
+    std::int64_t nowNs() override {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * kNsPerSec + ts.tv_nsec;
+    }
+
+    void sleepUntil(std::int64_t deadlineNs) override {
+        timespec ts{};
+        ts.tv_sec = static_cast<time_t>(deadlineNs / kNsPerSec);
+        ts.tv_nsec = static_cast<long>(deadlineNs % kNsPerSec);
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
         }
-        stopAndJoin();
     }
-
-    bool start(int periodMs, Callback callback, void* context) override {
-        if (periodMs <= 0 || callback == nullptr) return false;
-        // From inside the callback the timer is still running (or winding down after a cancel).
-        if (onTimerThread()) return false;
-
-        const std::shared_ptr<SharedState> state = state_;
-        {
-            std::lock_guard lock(mutex_);
-            if (thread_.joinable()) {
-                if (!state->cancelled.load(std::memory_order_acquire)) return false;
-                // Cancelled from inside its callback: wait until that callback has returned.
-                thread_.join();
-            }
-            state->cancelled.store(false, std::memory_order_relaxed);
-            state->published.store(false, std::memory_order_relaxed);
-            try {
-                thread_ = std::thread(runTimer, state, static_cast<std::int64_t>(periodMs) * kNsPerMs,
-                                      callback, context);
-            } catch (const std::system_error&) {
-                return false;
-            }
-        }
-        // Once published, a callback may run and even destroy this timer: from here on only the local
-        // reference to the shared state is touched.
-        state->published.store(true, std::memory_order_release);
-        state->published.notify_one();
-        return true;
-    }
-
-    void cancel() override {
-        if (onTimerThread()) {
-            // The running callback is the last one; the thread ends when it returns.
-            state_->cancelled.store(true, std::memory_order_release);
-            return;
-        }
-        stopAndJoin();
-    }
-
-private:
-    bool onTimerThread() const { return tCurrentTimer == state_.get(); }
-
-    void stopAndJoin() {
-        std::lock_guard lock(mutex_);
-        state_->cancelled.store(true, std::memory_order_release);
-        if (thread_.joinable()) thread_.join();
-    }
-
-    const std::shared_ptr<SharedState> state_ = std::make_shared<SharedState>();
-    // Serialises start() and cancel() among threads other than the timer's own; never taken per period.
-    std::mutex mutex_;
-    std::thread thread_;
 };
+
+std::unique_ptr<DeadlineClock> makeMonotonicClock() {
+    return std::make_unique<MonotonicClock>();
+}
 
 } // namespace
 
 std::unique_ptr<PeriodicTimer> makeSystemTimer() {
-    return std::make_unique<SystemTimer>();
+    return makeThreadTimer(&makeMonotonicClock);
 }
 
 } // namespace zelk::timer

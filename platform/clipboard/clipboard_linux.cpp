@@ -1,3 +1,4 @@
+// The clipboard through the host's hook: the engine hands the text over and the host puts it on the desktop.
 #include "clipboard/clipboard.h"
 
 #include <array>
