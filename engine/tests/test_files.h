@@ -1,35 +1,12 @@
 #pragma once
 // Temporary directories and files for engine tests.
-#include <filesystem>
+#include "testing/temp_dir.h"
+
 #include <fstream>
-#include <random>
 #include <string>
 #include <string_view>
 
 namespace zelk::test {
-
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() / ("zelk-test-" + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(std::string_view name) const { return (path_ / name).string(); }
-    // The directory as the engine's current directory: with its trailing separator removed.
-    std::string cwd() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline void writeFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

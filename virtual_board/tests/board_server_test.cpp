@@ -1,4 +1,5 @@
 #include "hid/unique_fd.h"
+#include "testing/temp_dir.h"
 #include "virtual_board/board_server.h"
 
 #include <gtest/gtest.h>
@@ -61,18 +62,9 @@ Bytes report(std::uint8_t command, std::uint8_t value, std::uint8_t sequence = 0
 
 class BoardServerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelk-vboard-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        dir = root + "/boards";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    std::string root;
-    std::string dir;
+    zelk::test::TempDir temp;
+    std::string root = temp.cwd();
+    std::string dir = root + "/boards";
 };
 
 } // namespace

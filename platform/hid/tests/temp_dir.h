@@ -1,21 +1,19 @@
 #pragma once
 // A private temporary directory per test (mode 0700, removed afterwards), so tests can run in parallel.
+#include "testing/temp_dir.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelk-hid-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        temp = std::make_unique<zelk::test::TempDir>();
+        dir = temp->cwd();
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
+    void TearDown() override { temp.reset(); }
+    std::unique_ptr<zelk::test::TempDir> temp;
     std::string dir;
 };

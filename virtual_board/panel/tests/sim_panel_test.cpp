@@ -1,4 +1,5 @@
 #include "hid/unique_fd.h"
+#include "testing/temp_dir.h"
 #include "virtual_board/panel/sim_panel.h"
 
 #include <QLabel>
@@ -30,17 +31,11 @@ QString marks(const SimPanel& panel, bool inputs) {
 class SimPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelk-panel-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
         server = std::make_unique<BoardServer>(model, ServerOptions{root + "/boards", "panel"});
     }
-    void TearDown() override {
-        server.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    std::string root;
+    void TearDown() override { server.reset(); }
+    zelk::test::TempDir temp;
+    std::string root = temp.cwd();
     BoardModel model;
     std::unique_ptr<BoardServer> server;
 };
