@@ -2,6 +2,8 @@
 // Conversion between Unicode text and code page 932 (Shift-JIS with the NEC and IBM extension rows, the ANSI
 // code page of Japanese Windows), used wherever text crosses to a file or to the engine.
 //
+// The single bytes 0x80, 0xA0, 0xFD, 0xFE and 0xFF stand for U+0080, U+F8F0, U+F8F1, U+F8F2 and U+F8F3 and
+// those characters for them, as on Windows, so a text holding such a byte survives decoding and encoding.
 // Encoding: a character without a code page 932 form becomes one '?' (a surrogate pair is one character).
 // Unpaired surrogates and malformed UTF-8 sequences become one '?' each as well.
 // Decoding: each malformed or unassigned sequence becomes one U+FFFD and decoding goes on after it. A

@@ -79,12 +79,22 @@ TEST(Codepage, MalformedUtf8BecomesQuestionMarks) {
     EXPECT_EQ(toCp932(std::string_view("\xC0\xAF")), "??") << "overlong form";
 }
 
+TEST(Codepage, SingleBytesOutsideTheJisTableRoundTripAsOnWindows) {
+    const std::string bytes = "a\x80\xA0\xFD\xFE\xFF\x83\x4A";
+    const std::u16string text = u"a\u0080\uF8F0\uF8F1\uF8F2\uF8F3\u30AB";
+    EXPECT_EQ(fromCp932(bytes), text);
+    EXPECT_EQ(toCp932(text), bytes);
+    EXPECT_EQ(
+        toCp932(std::string_view("a\xC2\x80\xEF\xA3\xB0\xEF\xA3\xB1\xEF\xA3\xB2\xEF\xA3\xB3\xE3\x82\xAB")),
+        bytes);
+    EXPECT_EQ(toCp932(u"\u0081\uF8F4"), "??") << "their neighbours have no form";
+}
+
 TEST(Codepage, MalformedBytesDecodeToReplacementCharactersAndDecodingGoesOn) {
-    EXPECT_EQ(fromCp932("\x80"), u"\uFFFD");
-    EXPECT_EQ(fromCp932("a\x80"
-                        "b"),
-              u"a\uFFFDb");
-    EXPECT_EQ(fromCp932("\xFD\xFE\xFF"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(fromCp932("a\x83"
+                        "\x7F"),
+              u"a\uFFFD\x7F")
+        << "0x7F is no trail byte";
     EXPECT_EQ(fromCp932("ab\x83"), u"ab\uFFFD") << "two-byte character cut in half";
     EXPECT_EQ(fromCp932("\x83 b"), u"\uFFFD b") << "a byte that cannot be a trail byte is kept";
     EXPECT_EQ(fromCp932("\x85\x40"
@@ -120,7 +130,7 @@ TEST(Codepage, ThreadsConvertIndependently) {
         threads.emplace_back([&failures] {
             for (int i = 0; i < 500; ++i) {
                 if (toCp932(u"\u30AB\u00E9") != "\x83\x4A?") ++failures;
-                if (fromCp932("\x87\x40\x80") != u"\u2460\uFFFD") ++failures;
+                if (fromCp932("\x87\x40\x83") != u"\u2460\uFFFD") ++failures;
             }
         });
     }
