@@ -9,8 +9,9 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Blanks around names and values in the file: space, tab and vertical tab.
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\v';
 }
 
 // Code page 932 lead bytes; the byte after one belongs to the same character.
@@ -55,12 +56,13 @@ public:
         line.begin = pos_;
         line.end = std::min(cr_, lf_);
         line.next = line.end;
-        if (line.end < text_.size()) line.next += (line.end == cr_ && lf_ == cr_ + 1) ? 2 : 1;
+        if (line.end < text_.size()) line.next += (line.end == cr_ && isLf(line.end + 1)) ? 2 : 1;
         pos_ = line.next;
         return true;
     }
 
 private:
+    bool isLf(std::size_t i) const { return i < text_.size() && text_[i] == '\n'; }
     std::size_t find(char c) const {
         if (pos_ >= text_.size()) return text_.size();
         const void* hit = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
@@ -73,6 +75,15 @@ private:
     std::size_t lf_;
 };
 
+template <class Predicate>
+std::string_view trimWhile(std::string_view s, Predicate drop) {
+    while (!s.empty() && drop(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && drop(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 enum class LineKind { Other, Header, Key };
 
 struct ParsedLine {
@@ -81,8 +92,8 @@ struct ParsedLine {
     std::string_view value;
 };
 
-// Blank lines, comments (';' as the first non-blank), '[' lines without ']' and lines without '=' are
-// neither headers nor keys.
+// Blank lines, comments (';' as the first non-blank) and lines without '=' are neither headers nor keys.
+// A header without its closing ']' still starts a section, named by the rest of its line.
 ParsedLine parseLine(std::string_view content) {
     std::size_t i = 0;
     while (i < content.size() && isBlank(content[i]))
@@ -90,9 +101,7 @@ ParsedLine parseLine(std::string_view content) {
     if (i == content.size() || content[i] == ';') return {};
     if (content[i] == '[') {
         const std::string_view rest = content.substr(i + 1);
-        const std::size_t close = findClosingBracket(rest);
-        if (close == std::string_view::npos) return {};
-        return {LineKind::Header, trimBlanks(rest.substr(0, close)), {}};
+        return {LineKind::Header, trimBlanks(rest.substr(0, findClosingBracket(rest))), {}};
     }
     const std::size_t eq = content.find('=', i);
     if (eq == std::string_view::npos) return {};
@@ -102,11 +111,11 @@ ParsedLine parseLine(std::string_view content) {
 } // namespace
 
 std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return trimWhile(s, isBlank);
+}
+
+std::string_view trimSpaces(std::string_view s) {
+    return trimWhile(s, [](char c) { return c == ' '; });
 }
 
 std::size_t findClosingBracket(std::string_view s) {
@@ -126,8 +135,8 @@ std::string_view unquote(std::string_view rawValue) {
 }
 
 Location locate(std::string_view text, std::string_view section, std::string_view key) {
-    section = trimBlanks(section);
-    key = trimBlanks(key);
+    section = trimSpaces(section);
+    key = trimSpaces(key);
     Location loc;
     LineScanner lines(text);
     for (Line line; lines.next(line);) {
@@ -156,8 +165,8 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
 
 std::string withKeySet(std::string_view text, std::string_view section, std::string_view key,
                        std::string_view value) {
-    section = trimBlanks(section);
-    key = trimBlanks(key);
+    section = trimSpaces(section);
+    key = trimSpaces(key);
     const Location loc = locate(text, section, key);
     std::string out;
     out.reserve(text.size() + section.size() + key.size() + value.size() + 8);

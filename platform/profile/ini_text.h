@@ -31,7 +31,8 @@ struct Location {
 };
 
 // Searches the first section named section (the later ones of the same name are never looked at) for the
-// first line holding key. Names match without regard to ASCII case; blanks around them are ignored.
+// first line holding key. Names match without regard to ASCII case. In the file, blanks (space, tab,
+// vertical tab) around names are ignored; section and key as given lose their surrounding spaces only.
 Location locate(std::string_view text, std::string_view section, std::string_view key);
 
 // The text after setting key in section to value: the key's line rewritten, or a new key line after the
@@ -42,7 +43,10 @@ std::string withKeySet(std::string_view text, std::string_view section, std::str
 // A value as the reader hands it out: blanks trimmed, then one matching pair of outer quotes removed.
 std::string_view unquote(std::string_view rawValue);
 
+// Without the blanks of the file (space, tab, vertical tab) at either end.
 std::string_view trimBlanks(std::string_view s);
+// Without spaces at either end: how a caller's section and key names are trimmed.
+std::string_view trimSpaces(std::string_view s);
 
 // Offset of the first ']' in s that is not the trail byte of a double-byte character, npos when none.
 std::size_t findClosingBracket(std::string_view s);

@@ -32,18 +32,21 @@ bool hasLineBreak(std::string_view s) {
 
 // Names and values that would not read back as written are refused rather than written: a line break
 // would end the line early and could plant other keys or sections, a ']' would end the section's name,
-// an '=' in a key would split it, and a key starting with ';' or '[' would read as a comment or header.
+// and so would a section ending in the lead byte of a double-byte character, which takes the closing ']'
+// as its second byte; an '=' in a key would split it, and a key starting with ';' or '[' would read as a
+// comment or header.
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
     if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
-    if (findClosingBracket(section) != std::string_view::npos) return false;
+    if (findClosingBracket(std::string(section) + ']') != section.size()) return false;
     if (key.find('=') != std::string_view::npos) return false;
-    return key.empty() || (key.front() != ';' && key.front() != '[');
+    const std::string_view keyText = trimBlanks(key);
+    return keyText.empty() || (keyText.front() != ';' && keyText.front() != '[');
 }
 
 bool writeStringUnguarded(std::string_view section, std::string_view key, std::string_view value,
                           const std::string& path) {
-    section = trimBlanks(section);
-    key = trimBlanks(key);
+    section = trimSpaces(section);
+    key = trimSpaces(key);
     if (!storable(section, key, value)) return false;
     const std::optional<std::string> target = resolveSymlinks(path);
     if (!target) return false;

@@ -1,6 +1,10 @@
 #pragma once
 // Reading and writing INI ("profile") files with the semantics of the Windows profile-string functions,
 // on bytes: no transcoding happens here. Nothing is cached: every call reads the file anew.
+// In the file, CR LF, LF and a lone CR each end a line, for reading and writing alike. A line whose first
+// non-blank is '[' is a section header: the name ends at the first ']' that is not the second byte of a
+// double-byte character, or else at the end of the line. Blanks around names and values in the file are
+// spaces, tabs and vertical tabs; the section and key a caller gives lose their surrounding spaces only.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -8,7 +12,7 @@
 namespace zelk::profile {
 
 // Looks up key in section of the file at path and copies the value, NUL-terminated, into buffer.
-// Names match without regard to ASCII case, blanks around them ignored; the first of duplicate sections
+// Names match without regard to ASCII case; the first of duplicate sections
 // and of duplicate keys counts. A value loses its surrounding blanks, then one pair of matching outer
 // quotes; its bytes are copied as they stand (code page 932 text, even NUL bytes).
 // A missing file, section or key gives defaultValue (its trailing spaces removed). A value longer than
@@ -21,10 +25,10 @@ std::size_t getString(std::string_view section, std::string_view key, std::strin
 // replaced, a new key goes after the last key line of its section, a new section is appended at the end.
 // The file is created when missing; a symbolic link is followed and stays a link. The value is written as
 // given. Returns false when the file could not be read or written, and for a name or value that would not
-// read back as written (a line break anywhere, ']' in the section, '=' in the key, a key starting with ';'
-// or '['). The new text is written to a temporary file in the same directory and renamed over the old
-// one, so a failed write leaves the previous file as it was; a directory that may not be written
-// therefore makes every write to a file in it fail.
+// read back as written (a line break anywhere, ']' in the section or a section ending in the first byte of
+// a double-byte character, '=' in the key, a key starting with ';' or '['). The new text is written to a
+// temporary file in the same directory and renamed over the old one, so a failed write leaves the previous
+// file as it was; a directory that may not be written therefore makes every write to a file in it fail.
 bool writeString(std::string_view section, std::string_view key, std::string_view value,
                  const std::string& path);
 

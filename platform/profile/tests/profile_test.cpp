@@ -74,11 +74,35 @@ const std::string kKanaA = "\x83\x41";
 TEST_F(Profile, NamesMatchWithoutCaseAndSurroundingBlanks) {
     put("  [ Main Sec ] text after\r\n\tMyKey \t= v1\r\n[" + kZone + "]\r\n" + kKanaA + "=kana\r\n");
     EXPECT_EQ(get("main sec", "MYKEY"), "v1");
-    EXPECT_EQ(get(" \tMAIN SEC ", " mykey\t"), "v1");
+    EXPECT_EQ(get("  MAIN SEC ", " mykey "), "v1");
     EXPECT_EQ(get("MainSec", "MyKey"), "DEF");
     EXPECT_EQ(get("Main Sec", "MyKe"), "DEF");
     EXPECT_EQ(get(kZone, kKanaA), "kana");
     EXPECT_EQ(get(kZone, "\x83\x61"), "DEF"); // a different character, not a case variant
+}
+
+TEST_F(Profile, VerticalTabIsABlankInTheFile) {
+    put("[\vS\v]\r\n\vk=\vv\v\r\n");
+    EXPECT_EQ(get("S", "k"), "v");
+    ASSERT_TRUE(set("S", "k", "w"));
+    EXPECT_EQ(contents(), "[\vS\v]\r\nk=w\r\n");
+}
+
+TEST_F(Profile, CallersNamesLoseSpacesButKeepTabs) {
+    put("[Section1]\r\nKey1=v\r\n");
+    EXPECT_EQ(get("\tSection1", "Key1"), "DEF");
+    EXPECT_EQ(get("Section1", "Key1\t"), "DEF");
+    ASSERT_TRUE(set("\tA", "k\tx\t", "v"));
+    EXPECT_EQ(contents(), "[Section1]\r\nKey1=v\r\n[\tA]\r\nk\tx\t=v\r\n");
+}
+
+TEST_F(Profile, HeaderWithoutClosingBracketStartsASectionNamedByTheRestOfItsLine) {
+    put("[LG_MAIN]\r\nLG_COMP_0000=a\r\n[ LG_END \t\r\nLG_COMP_0001=b\r\n");
+    EXPECT_EQ(get("LG_MAIN", "LG_COMP_0001"), "DEF");
+    EXPECT_EQ(get("LG_END", "LG_COMP_0001"), "b");
+    ASSERT_TRUE(set("LG_MAIN", "LG_COMP_0002", "c"));
+    EXPECT_EQ(contents(),
+              "[LG_MAIN]\r\nLG_COMP_0000=a\r\nLG_COMP_0002=c\r\n[ LG_END \t\r\nLG_COMP_0001=b\r\n");
 }
 
 TEST_F(Profile, ValueIsTrimmedAndLosesOneMatchingQuotePair) {
@@ -121,6 +145,19 @@ TEST_F(Profile, AllLineEndsReadAlike) {
     EXPECT_EQ(get("s", "lf"), "2");
     EXPECT_EQ(get("s", "crlf"), "3");
     EXPECT_EQ(get("t", "last"), "4");
+}
+
+TEST_F(Profile, WritesWorkAlikeForEveryLineEnd) {
+    for (const std::string eol : {"\r", "\n", "\r\n"}) {
+        put("[A]" + eol + "x=1" + eol + "y=2" + eol);
+        ASSERT_TRUE(set("A", "y", "3"));
+        ASSERT_TRUE(set("A", "z", "4"));
+        ASSERT_TRUE(set("B", "k", "5"));
+        EXPECT_EQ(contents(), "[A]" + eol + "x=1" + eol + "y=3\r\nz=4\r\n[B]\r\nk=5\r\n");
+    }
+    put("[A]\r\nk=1\r"); // the last line of a file cut short after its CR
+    ASSERT_TRUE(set("A", "k", "2"));
+    EXPECT_EQ(contents(), "[A]\r\nk=2\r\n");
 }
 
 TEST_F(Profile, DefaultsAndBufferLimits) {
@@ -220,6 +257,8 @@ TEST_F(Profile, NamesAndValuesThatWouldNotReadBackAreRefused) {
     EXPECT_FALSE(set("A]", "x", "1"));
     EXPECT_FALSE(set("A", "x=y", "1"));
     EXPECT_FALSE(set("A", ";x", "1"));
+    EXPECT_FALSE(set("A", "\t[x", "1"));
+    EXPECT_FALSE(set("A\xE8", "x", "1")) << "a lead byte would take the closing ']' as its second byte";
     EXPECT_EQ(contents(), "[A]\r\nx=1\r\n");
 }
 
