@@ -2,6 +2,7 @@
 
 #include "profile/file_access.h"
 #include "profile/ini_text.h"
+#include "profile/writer_lock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,6 +52,8 @@ bool writeStringUnguarded(std::string_view section, std::string_view key, std::s
     const std::optional<std::string> target = resolveSymlinks(path);
     if (!target) return false;
 
+    const WriterLock lock(*target);
+    if (lock.timedOut()) return false;
     std::string text;
     FileMeta meta;
     const ReadStatus status = readWholeFile(*target, text, &meta);

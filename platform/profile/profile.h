@@ -29,6 +29,9 @@ std::size_t getString(std::string_view section, std::string_view key, std::strin
 // a double-byte character, '=' in the key, a key starting with ';' or '['). The new text is written to a
 // temporary file in the same directory and renamed over the old one, so a failed write leaves the previous
 // file as it was; a directory that may not be written therefore makes every write to a file in it fail.
+// Writers in all processes take turns from reading the file to the rename, through a lock file beside it
+// (path + ".lock", removed again on Linux), so concurrent writes of different keys all land; a writer
+// gives up and returns false after waiting 10 s for another. getString never waits for writers.
 bool writeString(std::string_view section, std::string_view key, std::string_view value,
                  const std::string& path);
 

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,11 +23,12 @@ namespace {
 class Profile : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zelk-profile-XXXXXX").string();
+        std::string pattern = (base() / "zelk-profile-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
         path = (dir / "test.ini").string();
     }
+    virtual fs::path base() { return fs::temp_directory_path(); }
     void TearDown() override {
         std::error_code ec;
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
@@ -298,6 +302,58 @@ TEST_F(Profile, SymlinkAndPermissionBitsSurviveAWrite) {
     EXPECT_EQ(fs::status(dir / "real.ini").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.ini", "later.ini", "real.ini", "test.ini"}));
+}
+
+// In memory where the system has it: these tests are about writers taking turns, not about the disk.
+class ConcurrentProfile : public Profile {
+protected:
+    fs::path base() override { return fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : Profile::base(); }
+};
+
+TEST_F(ConcurrentProfile, WritersInTwoProcessesLoseNoKey) {
+    constexpr int kKeys = 1000;
+    const auto keyName = [](int writer, int k) {
+        return "W" + std::to_string(writer) + "_" + std::to_string(k);
+    };
+    put("[S]\r\n");
+    put("", path + ".lock"); // left behind by a writer that was killed
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            ::close(start[1]);
+            char go;
+            (void)!::read(start[0], &go, 1); // returns when the parent closes its end: both start together
+            int failed = 0;
+            for (int k = 0; k < kKeys; ++k)
+                failed += !writeString("S", keyName(w, k), std::to_string(k), path);
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t writer : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write returned false";
+    }
+    int present = 0;
+    for (int w = 0; w < 2; ++w)
+        for (int k = 0; k < kKeys; ++k)
+            present += get("S", keyName(w, k)) == std::to_string(k);
+    EXPECT_EQ(present, 2 * kKeys);
+    EXPECT_EQ(entries(), std::vector<std::string>{"test.ini"});
+}
+
+TEST_F(ConcurrentProfile, ReadersDoNotWaitForAWriter) {
+    put("[S]\r\nk=v\r\n");
+    const int held = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(get("S", "k"), "v");
+    ::close(held);
 }
 
 } // namespace
