@@ -12,9 +12,9 @@
 namespace zelk::profile {
 
 // Looks up key in section of the file at path and copies the value, NUL-terminated, into buffer.
-// Names match without regard to ASCII case; the first of duplicate sections
-// and of duplicate keys counts. A value loses its surrounding blanks, then one pair of matching outer
-// quotes; its bytes are copied as they stand (code page 932 text, even NUL bytes).
+// Names match without regard to ASCII case; the first of duplicate sections and of duplicate keys counts.
+// A value loses its surrounding blanks, then one pair of matching outer quotes; its bytes are copied as
+// they stand (code page 932 text, even NUL bytes).
 // A missing file, section or key gives defaultValue (its trailing spaces removed). A value longer than
 // bufferSize - 1 bytes is cut to bufferSize - 1 bytes. Returns the number of bytes copied, NUL excluded.
 // bufferSize 0 copies nothing and returns 0.
@@ -26,12 +26,12 @@ std::size_t getString(std::string_view section, std::string_view key, std::strin
 // The file is created when missing; a symbolic link is followed and stays a link. The value is written as
 // given. Returns false when the file could not be read or written, and for a name or value that would not
 // read back as written (a line break anywhere, ']' in the section or a section ending in the first byte of
-// a double-byte character, '=' in the key, a key starting with ';' or '['). The new text is written to a
-// temporary file in the same directory and renamed over the old one, so a failed write leaves the previous
-// file as it was; a directory that may not be written therefore makes every write to a file in it fail.
-// Writers in all processes take turns from reading the file to the rename, through a lock file beside it
-// (path + ".lock", removed again on Linux), so concurrent writes of different keys all land; a writer
-// gives up and returns false after waiting 10 s for another. getString never waits for writers.
+// a double-byte character, '=' in the key, a key starting with ';' or '[' after its blanks). The new text is
+// written to a temporary file in the same directory and renamed over the old one, so a failed write leaves
+// the previous file as it was; a directory that may not be written therefore makes every write to a file in
+// it fail. Writers in all processes take turns from reading the file to the rename, through a lock file
+// beside it (path + ".lock", removed again on Linux), so concurrent writes of different keys all land; a
+// writer gives up and returns false after waiting 10 s for another. getString never waits for writers.
 bool writeString(std::string_view section, std::string_view key, std::string_view value,
                  const std::string& path);
 
