@@ -4,6 +4,7 @@
 #include "hid/virtual_protocol.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <poll.h>
@@ -41,9 +42,12 @@ bool makeAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-// The board directory must be the caller's own real directory, closed to everybody else.
+// The board directory must be the caller's own real directory, closed to everybody else. A directory made
+// here gets mode 0700; an existing one is used as it is or refused, never changed: it may be somebody's
+// shared folder.
 bool prepareDirectory(const std::string& directory, std::string* error) {
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    const bool made = ::mkdir(directory.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST) {
         fail(error, "cannot create " + directory + ": " + errnoText());
         return false;
     }
@@ -56,8 +60,16 @@ bool prepareDirectory(const std::string& directory, std::string* error) {
         fail(error, directory + " is not a directory of the calling user");
         return false;
     }
-    if ((st.st_mode & 0777) != 0700 && ::chmod(directory.c_str(), 0700) != 0) {
+    // The umask may have taken the owner's own permissions from a directory made here.
+    if (made && (st.st_mode & 0777) != 0700 && ::chmod(directory.c_str(), 0700) != 0) {
         fail(error, "cannot set the mode of " + directory + ": " + errnoText());
+        return false;
+    }
+    if (!made && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        fail(error, directory + " is open to other users (mode " + mode +
+                        "): boards need a directory of their own with mode 0700");
         return false;
     }
     return true;
@@ -103,7 +115,7 @@ struct BoardServer::Loop {
 
 BoardServer::BoardServer(BoardModel& model, ServerOptions options)
     : model_(model), options_(std::move(options)) {
-    if (options_.directory.empty()) options_.directory = hid::vproto::boardDirectoryFor(::getuid());
+    if (options_.directory.empty()) options_.directory = hid::vproto::boardDirectory();
     while (options_.directory.size() > 1 && options_.directory.back() == '/')
         options_.directory.pop_back();
     socketPath_ = options_.directory + "/" + options_.name + hid::vproto::kSocketSuffix;

@@ -12,7 +12,7 @@
 namespace zelk::vboard {
 
 struct ServerOptions {
-    std::string directory;        // empty: the calling user's board directory, /tmp/kaldex-boards-<uid>
+    std::string directory;        // empty: the calling user's board directory (hid::vproto::boardDirectory)
     std::string name = "kaldex0"; // the socket is <directory>/<name>.sock
 };
 
@@ -28,10 +28,10 @@ public:
     BoardServer(const BoardServer&) = delete;
     BoardServer& operator=(const BoardServer&) = delete;
 
-    // Makes the directory when missing (mode 0700; an existing one of the caller's loses any group and other
-    // permissions), replaces a stale socket, listens and starts serving. Fails, with a message in error, when
-    // the directory is not the caller's own real directory, the name is unusable, or another board already
-    // listens on the socket.
+    // Makes the directory when missing (mode 0700), replaces a stale socket, listens and starts serving.
+    // Fails, with a message in error, when the directory is not the caller's own real directory or is open
+    // to anybody else (an existing directory's mode is never changed), the name is unusable, or another
+    // board already listens on the socket.
     bool start(std::string* error = nullptr);
     // Ends the connection, stops serving and removes the socket. Does nothing when not running.
     void stop();

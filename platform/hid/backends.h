@@ -1,6 +1,7 @@
 #pragma once
 // The HID backends of the device link and the backend that the engine uses, which chains them.
 #include "hid/hid.h"
+#include "hid/virtual_protocol.h"
 
 #include <memory>
 #include <string>
@@ -14,10 +15,7 @@ std::unique_ptr<Backend> makeHidapiBackend();
 // unless it is owned by the calling user and has no group or other permissions.
 std::unique_ptr<Backend> makeVirtualBackend(std::string directory);
 
-// The virtual boards' directory of the calling user: /tmp/kaldex-boards-<uid>.
-std::string defaultVirtualBoardDirectory();
-
 // hidapi devices first, then the virtual boards in virtualDirectory.
-std::unique_ptr<Backend> makeSystemBackend(std::string virtualDirectory = defaultVirtualBoardDirectory());
+std::unique_ptr<Backend> makeSystemBackend(std::string virtualDirectory = vproto::boardDirectory());
 
 } // namespace zelk::hid

@@ -165,8 +165,4 @@ std::unique_ptr<Backend> makeVirtualBackend(std::string directory) {
     return std::make_unique<VirtualBackend>(std::move(directory));
 }
 
-std::string defaultVirtualBoardDirectory() {
-    return vproto::boardDirectoryFor(::getuid());
-}
-
 } // namespace zelk::hid

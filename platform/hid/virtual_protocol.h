@@ -1,16 +1,17 @@
 #pragma once
 // The wire protocol between a virtual board and the device link (version 1).
 //
-// A board listens on a SOCK_SEQPACKET Unix socket "<name>.sock" in the per-user board directory. On accept it
+// A board listens on a SOCK_SEQPACKET Unix socket "<name>.sock" in the user's board directory. On accept it
 // sends one 12-byte hello; after that every packet from the client is one output report of exactly the output
 // report length, and every packet from the board one input report of exactly the input report length. Both
 // lengths count the report ID byte.
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
-#include <sys/types.h>
+#include <unistd.h>
 
 namespace zelk::hid::vproto {
 
@@ -55,9 +56,15 @@ inline std::optional<Hello> decodeHello(const std::uint8_t* bytes, std::size_t l
     return hello;
 }
 
-// The board directory of the given user: /tmp/kaldex-boards-<uid>.
-inline std::string boardDirectoryFor(uid_t uid) {
-    return "/tmp/kaldex-boards-" + std::to_string(static_cast<unsigned long>(uid));
+// The calling user's board directory, for the engine, the console and kaldex-sim alike: $KALDEX_BOARD_DIR
+// when set (two set-ups on one machine never meet), else $XDG_RUNTIME_DIR/kaldex-boards when that is an
+// absolute path (the usual place for a user's sockets), else /tmp/kaldex-boards-<uid>.
+inline std::string boardDirectory() {
+    const char* own = std::getenv("KALDEX_BOARD_DIR");
+    if (own != nullptr && *own != '\0') return own;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/kaldex-boards";
+    return "/tmp/kaldex-boards-" + std::to_string(static_cast<unsigned long>(::getuid()));
 }
 
 } // namespace zelk::hid::vproto

@@ -187,13 +187,21 @@ TEST_F(BoardServerTest, SocketFileRules) {
 
 TEST_F(BoardServerTest, DirectoryMustBeTheCallersOwn) {
     BoardModel model;
-    // An existing directory of the caller's loses its group and other permissions.
-    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    // An existing directory open to others is refused and keeps its mode (a shared folder keeps its sticky
+    // bit and everyone's access); one closed to others is used.
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    for (const mode_t mode : {01777, 0750}) {
+        ASSERT_EQ(::chmod(dir.c_str(), mode), 0);
+        std::string error;
+        EXPECT_FALSE(BoardServer(model, {.directory = dir}).start(&error));
+        EXPECT_NE(error.find("open to other users"), std::string::npos) << error;
+        struct stat st {};
+        ASSERT_EQ(::lstat(dir.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+    ASSERT_EQ(::chmod(dir.c_str(), 0700), 0);
     BoardServer server(model, {.directory = dir});
     ASSERT_TRUE(server.start());
-    struct stat st {};
-    ASSERT_EQ(::lstat(dir.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
     server.stop();
 
     // A symbolic link or a file in its place is refused.

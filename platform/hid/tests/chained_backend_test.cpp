@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 using namespace zelk::hid;
 
@@ -93,6 +96,33 @@ TEST(HidapiBackend, MissingPathDoesNotOpen) {
     EXPECT_EQ(makeVirtualBackend("/nonexistent")->open("/dev/hidraw0"), nullptr);
 }
 
-TEST(VirtualBoardDirectory, IsPerUser) {
-    EXPECT_EQ(defaultVirtualBoardDirectory(), "/tmp/kaldex-boards-" + std::to_string(::getuid()));
+TEST(VirtualBoardDirectory, OwnSettingThenRuntimeDirectoryThenPerUserTmp) {
+    // The test's own environment is restored afterwards.
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"KALDEX_BOARD_DIR", "XDG_RUNTIME_DIR"}) {
+        const char* value = std::getenv(name);
+        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+    }
+    ::setenv("KALDEX_BOARD_DIR", "/srv/boards", 1);
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+    EXPECT_EQ(vproto::boardDirectory(), "/srv/boards");
+    ::setenv("KALDEX_BOARD_DIR", "", 1);
+    EXPECT_EQ(vproto::boardDirectory(), "/run/user/1234/kaldex-boards");
+    ::unsetenv("KALDEX_BOARD_DIR");
+    EXPECT_EQ(vproto::boardDirectory(), "/run/user/1234/kaldex-boards");
+    const std::string tmp = "/tmp/kaldex-boards-" + std::to_string(::getuid());
+    ::setenv("XDG_RUNTIME_DIR", "relative", 1); // not a usable runtime directory
+    EXPECT_EQ(vproto::boardDirectory(), tmp);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(vproto::boardDirectory(), tmp);
+    for (const Saved& s : saved) {
+        if (s.value)
+            ::setenv(s.name, s.value->c_str(), 1);
+        else
+            ::unsetenv(s.name);
+    }
 }
