@@ -37,13 +37,16 @@ protected:
 
     std::filesystem::path work() const { return dir.path() / "work"; }
 
-    std::unique_ptr<ChildProcess> start(std::vector<std::string> args, const std::string& name) {
-        return std::make_unique<ChildProcess>(
-            ChildProcess::Options{std::move(args),
-                                  {"KALDEX_BOARD_DIR=" + dir.file("boards")},
-                                  {},
-                                  dir.file(name + ".out"),
-                                  dir.file(name + ".err")});
+    // The built engine is found through LD_LIBRARY_PATH: the sanitizers' dlopen interceptor hides
+    // zelkctl's own library path. Without it, only where zelkctl lies counts.
+    std::unique_ptr<ChildProcess> start(std::vector<std::string> args, const std::string& name,
+                                        bool builtEngine = true) {
+        std::vector<std::string> env = {"KALDEX_BOARD_DIR=" + dir.file("boards")};
+        if (builtEngine)
+            env.push_back("LD_LIBRARY_PATH=" +
+                          std::filesystem::path(ZELK_ENG_LIBRARY).parent_path().string());
+        return std::make_unique<ChildProcess>(ChildProcess::Options{
+            std::move(args), env, {}, dir.file(name + ".out"), dir.file(name + ".err")});
     }
     // kaldex-sim, once it serves its board.
     std::unique_ptr<ChildProcess> startBoard() {
@@ -158,12 +161,12 @@ TEST_F(Run, TheEngineIsFoundWhereItIsInstalledAndItsAbsenceIsStatusThree) {
     std::filesystem::copy_file(ZELKCTL, bin / "zelkctl");
     const std::string program = (bin / "zelkctl").string();
 
-    auto missing = start({program, "run", "--dir", work().string()}, "missing");
+    auto missing = start({program, "run", "--dir", work().string()}, "missing", false);
     EXPECT_EQ(missing->wait(), 3);
     EXPECT_TRUE(contains(missing->err(), "the engine ZELK_Eng was not found")) << missing->err();
 
     std::filesystem::copy_file(PARTIAL_ENGINE, bin / "libZELK_Eng.so");
-    auto partial = start({program, "run", "--dir", work().string()}, "partial");
+    auto partial = start({program, "run", "--dir", work().string()}, "partial", false);
     EXPECT_EQ(partial->wait(), 3);
     EXPECT_TRUE(contains(partial->err(), "no export closeKaldex")) << partial->err();
     std::filesystem::remove(bin / "libZELK_Eng.so");
@@ -171,7 +174,7 @@ TEST_F(Run, TheEngineIsFoundWhereItIsInstalledAndItsAbsenceIsStatusThree) {
     const std::filesystem::path engineDir = bin / kEngineRelativeDir;
     std::filesystem::create_directories(engineDir);
     std::filesystem::copy_file(ZELK_ENG_LIBRARY, engineDir / "libZELK_Eng.so");
-    auto installed = start({program, "run", "--dir", work().string()}, "installed");
+    auto installed = start({program, "run", "--dir", work().string()}, "installed", false);
     EXPECT_EQ(installed->wait(), 2) << "the engine ran and found no board: " << installed->err();
 }
 

@@ -21,6 +21,9 @@ void* EngineLibrary::open(const std::filesystem::path& file, std::string& reason
     if (handle == nullptr) {
         const char* message = dlerror();
         reason = message != nullptr ? message : "cannot be loaded";
+        // The message names the file first; the caller names it already.
+        const std::string named = file.string() + ": ";
+        if (reason.starts_with(named)) reason.erase(0, named.size());
     }
     return handle;
 }
