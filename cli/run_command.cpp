@@ -33,7 +33,7 @@ constexpr OptionSpec kOptions[] = {
 };
 
 constexpr ExitStatus kStatuses[] = {
-    {kStopped, "stopped as asked (SIGINT, SIGTERM, end of --for); log file written"},
+    {kStopped, "stopped as asked (a stop signal, end of --for); log file written"},
     {kNotStarted, "no run started: no board, board in use, DIR unusable (reason printed)"},
     {kNoEngine, "the engine library ZELK_Eng or one of its exports is missing"},
     {kEndedByItself, "the run ended by itself: board lost (sendKaldex NG); log file written"},
@@ -47,8 +47,9 @@ constexpr std::string_view kDescription =
     "writes the program's log file.\n"
     "\n"
     "Prints one line for each new event-log entry and each change of the run state:\n"
-    "the local time, the seconds counter and the text, in UTF-8. SIGINT or SIGTERM\n"
-    "closes the run, which writes the log file, and ends zelkctl with status 0.\n";
+    "the local time, the seconds counter and the text, in UTF-8. SIGINT (Ctrl+C),\n"
+    "SIGTERM or SIGHUP closes the run, which writes the log file, and ends zelkctl\n"
+    "with status 0.\n";
 
 void printError(const std::string& message) {
     std::fprintf(stderr, "zelkctl: %s\n", message.c_str());
@@ -143,7 +144,7 @@ int run(const Arguments& arguments) {
             if (left <= left.zero()) break;
             wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
         }
-        if (!stop.wait(wait).empty()) break;
+        if (stop.wait(wait)) break;
     }
     // A run that ended by itself is closed already; the call then does nothing.
     engine.closeKaldex();

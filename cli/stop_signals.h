@@ -1,7 +1,7 @@
 #pragma once
-// The requests to stop a run from outside: SIGINT and SIGTERM on Linux; Ctrl+C, Ctrl+Break and the console
-// window closing on Windows. They are only recorded where they arrive and are handled by the thread that
-// waits for them, so the engine is never called from a signal handler.
+// The requests to stop a run from outside: SIGINT, SIGTERM and SIGHUP (the terminal went away) on Linux;
+// Ctrl+C, Ctrl+Break and the console window closing on Windows. They are only recorded where they arrive and
+// are handled by the thread that waits for them, so the engine is never called from a signal handler.
 #include <chrono>
 #include <string>
 
@@ -9,7 +9,7 @@ namespace zelk::cli {
 
 class StopSignals {
 public:
-    // On Linux: blocks SIGINT and SIGTERM in the calling thread, and so in every thread it starts later (the
+    // On Linux: blocks the stop signals in the calling thread, and so in every thread it starts later (the
     // engine's threads too), and receives them through a signalfd. Create it before the engine runs.
     StopSignals();
     ~StopSignals();
@@ -20,9 +20,8 @@ public:
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
-    // Waits at most timeout for a stop request. Returns its name ("SIGTERM"), or an empty text when none
-    // came in time.
-    std::string wait(std::chrono::milliseconds timeout);
+    // Waits at most timeout for a stop request; true when one came.
+    bool wait(std::chrono::milliseconds timeout);
 
 private:
     std::string error_;

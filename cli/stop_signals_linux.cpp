@@ -17,6 +17,7 @@ sigset_t stopSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -29,7 +30,7 @@ StopSignals::StopSignals() {
     const sigset_t set = stopSet();
     const int blocked = pthread_sigmask(SIG_BLOCK, &set, nullptr);
     if (blocked != 0) {
-        error_ = std::string("cannot block SIGINT and SIGTERM: ") + std::strerror(blocked);
+        error_ = std::string("cannot block the stop signals: ") + std::strerror(blocked);
         return;
     }
     fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -40,13 +41,12 @@ StopSignals::~StopSignals() {
     if (fd_ >= 0) close(fd_);
 }
 
-std::string StopSignals::wait(std::chrono::milliseconds timeout) {
-    if (fd_ < 0) return {};
+bool StopSignals::wait(std::chrono::milliseconds timeout) {
+    if (fd_ < 0) return false;
     pollfd ready{fd_, POLLIN, 0};
-    if (poll(&ready, 1, static_cast<int>(timeout.count())) <= 0) return {};
+    if (poll(&ready, 1, static_cast<int>(timeout.count())) <= 0) return false;
     signalfd_siginfo info{};
-    if (read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return {};
-    return info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM";
+    return read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
 }
 
 } // namespace zelk::cli
