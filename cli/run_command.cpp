@@ -115,7 +115,7 @@ int run(const Arguments& arguments) {
     }
     // The engine runs an empty program without a word when the file is missing: say so.
     if (!std::filesystem::exists("LogicCtl.ini"))
-        printError("warning: no LogicCtl.ini in the current directory: the run has an empty program");
+        printError("warning: no LogicCtl.ini in the work folder: the run has an empty program");
 
     CtlData data{};
     engine.getCtlData(&data);

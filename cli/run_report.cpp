@@ -20,8 +20,6 @@ bool sameEntry(const EventEntry& a, const EventEntry& b) {
            std::strncmp(a.text, b.text, sizeof a.text) == 0;
 }
 
-} // namespace
-
 WallTime wallTimeNow() {
     const std::time_t now = std::time(nullptr);
     WallTime time;
@@ -39,6 +37,7 @@ WallTime wallTimeNow() {
     return time;
 }
 
+// "2026-03-04 15:06:07" for text, "2026-03-04T15:06:07+09:00" for JSON.
 std::string formatWallTime(const WallTime& time, ReportFormat format) {
     char text[40];
     std::strftime(text, sizeof text, format == ReportFormat::Json ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S",
@@ -54,6 +53,8 @@ std::string formatWallTime(const WallTime& time, ReportFormat format) {
     return result;
 }
 
+// How many of the newest entries of `now` are not in `before`: the event log shifts down by one place per
+// new entry, so the rest of `now` repeats the start of `before`. ZELK_EVENT_COUNT when nothing repeats.
 int newEventCount(const EventEntry (&before)[ZELK_EVENT_COUNT], const EventEntry (&now)[ZELK_EVENT_COUNT]) {
     for (int fresh = 0; fresh < ZELK_EVENT_COUNT; ++fresh) {
         bool repeats = true;
@@ -64,6 +65,7 @@ int newEventCount(const EventEntry (&before)[ZELK_EVENT_COUNT], const EventEntry
     return ZELK_EVENT_COUNT;
 }
 
+// The name of a run state, as the report prints it.
 const char* stateName(int state) {
     switch (state) {
     case ZELK_STATE_CLOSED:
@@ -80,6 +82,8 @@ const char* stateName(int state) {
         return "unknown";
     }
 }
+
+} // namespace
 
 RunReport::RunReport(ReportFormat format, std::FILE* out, const CtlData& baseline)
     : format_(format), out_(out), last_(baseline) {}

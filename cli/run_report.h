@@ -16,17 +16,6 @@ struct WallTime {
     std::tm local{};
     long utcOffsetSeconds = 0;
 };
-WallTime wallTimeNow();
-
-// "2026-03-04 15:06:07" for text, "2026-03-04T15:06:07+09:00" for JSON.
-std::string formatWallTime(const WallTime& time, ReportFormat format);
-
-// How many of the newest entries of `now` are not in `before`: the event log shifts down by one place per
-// new entry, so the rest of `now` repeats the start of `before`. ZELK_EVENT_COUNT when nothing repeats.
-int newEventCount(const EventEntry (&before)[ZELK_EVENT_COUNT], const EventEntry (&now)[ZELK_EVENT_COUNT]);
-
-// The name of a run state: "closed", "opening", "open", "running", "closing".
-const char* stateName(int state);
 
 class RunReport {
 public:
