@@ -90,13 +90,18 @@ RunReport::RunReport(ReportFormat format, std::FILE* out, const CtlData& baselin
 
 void RunReport::update(const CtlData& data) {
     const WallTime time = wallTimeNow();
+    // In time order: a run start empties the log, so what it holds came after the start; a close comes after
+    // the entries that led to it.
+    const bool stateChanged = data.state != last_.state;
+    const bool started = data.state == ZELK_STATE_OPEN || data.state == ZELK_STATE_RUNNING;
+    if (stateChanged && started) printState(time, data);
     const int fresh = newEventCount(last_.events, data.events);
     // Ten new entries that fill the whole log: more may have come and gone between two polls.
     if (fresh == ZELK_EVENT_COUNT && !isEmpty(data.events[ZELK_EVENT_COUNT - 1]))
         printGap(time, data.events[ZELK_EVENT_COUNT - 1].passageSec);
     for (int i = fresh - 1; i >= 0; --i)
         if (!isEmpty(data.events[i])) printEvent(time, data.events[i]);
-    if (data.state != last_.state) printState(time, data);
+    if (stateChanged && !started) printState(time, data);
     last_ = data;
 }
 

@@ -21,7 +21,8 @@ class RunReport {
 public:
     // baseline: the status record before the run, whose entries and state are not reported.
     RunReport(ReportFormat format, std::FILE* out, const CtlData& baseline);
-    // Prints the new event-log entries, oldest first, then the state if it changed.
+    // Prints the new event-log entries, oldest first, and the state if it changed: before the entries when
+    // the run started, after them otherwise.
     void update(const CtlData& data);
 
 private:

@@ -93,8 +93,10 @@ TEST(RunReport, EachNewEntryIsPrintedOnceOldestFirst) {
     EXPECT_EQ(overflow[10], "4s event 10");
     EXPECT_EQ(overflow[11], "0s state 0 closed");
 
-    // A new run clears the log: nothing is printed for the cleared entries.
-    EXPECT_EQ(report.update(withLog(Log())), std::vector<std::string>{"0s state 3 running"});
+    // A new run clears the log: the old entries are not printed again, and the start comes before the entries
+    // of the new run.
+    EXPECT_EQ(report.update(withLog(Log().record(entry(0, 2, "readKaldex NG")))),
+              (std::vector<std::string>{"0s state 3 running", "0s event readKaldex NG"}));
 }
 
 TEST(Json, StringsAreEscaped) {
