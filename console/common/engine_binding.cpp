@@ -1,11 +1,11 @@
 #include "common/engine_binding.h"
 
+#include "binding/engine_library.h"
 #include "common/ini.h"
 #include "common/message.h"
 
-#include <QLibrary>
-
 #include <cstdlib>
+#include <filesystem>
 
 namespace zelk::console::engine {
 
@@ -24,21 +24,20 @@ FatalHandler fatalHandler = nullptr;
     std::exit(kMissingEngineStatus);
 }
 
-QLibrary& library() {
-    static QLibrary lib;
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+const binding::EngineLibrary& library() {
+    static binding::EngineLibrary lib;
     if (!lib.isLoaded()) {
-        // The program's own directory first, then the platform's library search.
-        const QStringList candidates =
+        const std::vector<std::filesystem::path> candidates =
             libraryPathOverride().isEmpty()
-                ? QStringList{programDirectory() + QStringLiteral("/ZELK_Eng"), QStringLiteral("ZELK_Eng")}
-                : QStringList{libraryPathOverride()};
-        QString errors;
-        for (const QString& candidate : candidates) {
-            lib.setFileName(candidate);
-            if (lib.load()) return lib;
-            errors += u'\n' + lib.errorString();
-        }
-        fail(QStringLiteral("エンジン ZELK_Eng が見つかりません。") + errors);
+                ? binding::searchOrder(toPath(programDirectory()))
+                : std::vector<std::filesystem::path>{toPath(libraryPathOverride())};
+        std::string errors;
+        if (!lib.load(candidates, errors))
+            fail(QStringLiteral("エンジン ZELK_Eng が見つかりません。") + QString::fromStdString(errors));
     }
     return lib;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The engine's five exports, bound by name from ZELK_Eng at the first call of each (the program's directory
-// first). A missing library or entry point is fatal: a message names what is missing and the program ends
-// with a non-zero status.
+// first, as binding/engine_library.h searches). A missing library or entry point is fatal: a message names
+// what is missing and the program ends with a non-zero status.
 #include "ZELK_Eng.h"
 
 #include <QString>

@@ -23,5 +23,10 @@ std::string toCp932(std::u16string_view text);
 std::string toCp932(std::string_view utf8);
 
 std::u16string fromCp932(std::string_view bytes);
+// Code page 932 bytes as UTF-8 text, for terminals and logs; decoded as fromCp932 does.
+std::string fromCp932ToUtf8(std::string_view bytes);
+
+// UTF-16 text as UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string toUtf8(std::u16string_view text);
 
 } // namespace zelk::codepage

@@ -103,6 +103,16 @@ TEST(Codepage, MalformedBytesDecodeToReplacementCharactersAndDecodingGoesOn) {
         << "unassigned pair is one character";
 }
 
+TEST(Codepage, Utf8OutputForTerminals) {
+    using zelk::codepage::fromCp932ToUtf8;
+    // KALDEXオープン失敗, a half-width katakana, a character cut in half; then a character beyond the BMP
+    // and an unpaired surrogate.
+    EXPECT_EQ(fromCp932ToUtf8("KALDEX\x83\x49\x81\x5B\x83\x76\x83\x93\x8E\xB8\x94\x73\xB1\x83"),
+              "KALDEX\xE3\x82\xAA\xE3\x83\xBC\xE3\x83\x97\xE3\x83\xB3\xE5\xA4\xB1\xE6\x95\x97"
+              "\xEF\xBD\xB1\xEF\xBF\xBD");
+    EXPECT_EQ(zelk::codepage::toUtf8(u"\U0001F600\xD800x\u00E9"), "\xF0\x9F\x98\x80\xEF\xBF\xBDx\xC3\xA9");
+}
+
 TEST(Codepage, EmptyInput) {
     EXPECT_EQ(toCp932(std::u16string_view()), "");
     EXPECT_EQ(toCp932(std::string_view()), "");

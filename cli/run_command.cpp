@@ -1,0 +1,170 @@
+#include "cli/run_command.h"
+
+#include "binding/engine_library.h"
+#include "cli/run_report.h"
+#include "cli/stop_signals.h"
+#include "codepage/codepage.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+namespace zelk::cli {
+
+namespace {
+
+enum Status {
+    kStopped = 0,       // stopped as asked
+    kNotStarted = 2,    // openKaldex failed, or the run could not be prepared
+    kNoEngine = 3,      // the engine library or an export is missing
+    kEndedByItself = 4, // the run closed itself: the board was lost
+};
+
+constexpr auto kPollPeriod = std::chrono::milliseconds(50);
+// --for accepts up to ten years: far beyond any run, well inside the clock's range.
+constexpr double kLongestRunSeconds = 10 * 366 * 86400.0;
+
+constexpr OptionSpec kOptions[] = {
+    {"--dir", "DIR", "the work folder holding LogicCtl.ini (default: the current one)"},
+    {"--for", "SECONDS", "stop after SECONDS (greater than 0, decimals allowed)"},
+    {"--json", "", "one JSON object per line instead of text"},
+};
+
+constexpr ExitStatus kStatuses[] = {
+    {kStopped, "stopped as asked (a stop signal, end of --for); log file written"},
+    {kNotStarted, "no run started: no board, board in use, DIR unusable (reason printed)"},
+    {kNoEngine, "the engine library ZELK_Eng or one of its exports is missing"},
+    {kEndedByItself, "the run ended by itself: board lost (sendKaldex NG); log file written"},
+    {kUsageStatus, "bad command line"},
+};
+
+constexpr std::string_view kDescription =
+    "Runs the logic program LogicCtl.ini of the work folder on the KALDEX board\n"
+    "through the engine ZELK_Eng, as the console's start button does, without a\n"
+    "desktop. The work folder becomes the current folder, where the engine also\n"
+    "writes the program's log file.\n"
+    "\n"
+    "Prints one line for each new event-log entry and each change of the run state:\n"
+    "the local time, the seconds counter and the text, in UTF-8. SIGINT (Ctrl+C),\n"
+    "SIGTERM or SIGHUP closes the run, which writes the log file, and ends zelkctl\n"
+    "with status 0.\n";
+
+void printError(const std::string& message) {
+    std::fprintf(stderr, "zelkctl: %s\n", message.c_str());
+}
+
+// A number of seconds greater than 0: digits with an optional fraction.
+std::optional<double> parseSeconds(const std::string& text) {
+    double seconds = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, seconds, std::chars_format::fixed);
+    if (error != std::errc() || stop != end || text.empty() || text[0] == '-' || !(seconds > 0) ||
+        seconds > kLongestRunSeconds)
+        return std::nullopt;
+    return seconds;
+}
+
+std::string newestEventText(const CtlData& data) {
+    const EventEntry& entry = data.events[0];
+    return codepage::fromCp932ToUtf8(std::string_view(entry.text, strnlen(entry.text, sizeof entry.text)));
+}
+
+// Binds the engine where the usual search finds it, or says what is missing.
+bool bindEngine(binding::EngineExports& exports) {
+    static binding::EngineLibrary library;
+    std::string error;
+    if (!library.load(binding::searchOrder(binding::programDirectory()), error)) {
+        printError("the engine ZELK_Eng was not found:" + error);
+        return false;
+    }
+    if (!binding::bindExports(library, exports, error)) {
+        printError("the engine library has no export " + error);
+        return false;
+    }
+    return true;
+}
+
+int run(const Arguments& arguments) {
+    std::optional<std::chrono::duration<double>> runFor;
+    if (const std::string* text = arguments.value("--for")) {
+        const std::optional<double> seconds = parseSeconds(*text);
+        if (!seconds)
+            return usageError(kRunCommand, "--for needs a number of seconds greater than 0: '" + *text + "'");
+        runFor = std::chrono::duration<double>(*seconds);
+    }
+    const ReportFormat format = arguments.has("--json") ? ReportFormat::Json : ReportFormat::Text;
+
+    // Before the engine starts a thread: the threads inherit the blocked stop signals.
+    StopSignals stop;
+    if (!stop.ok()) {
+        printError(stop.error());
+        return kNotStarted;
+    }
+    binding::EngineExports engine;
+    if (!bindEngine(engine)) return kNoEngine;
+
+    if (const std::string* dir = arguments.value("--dir")) {
+        std::error_code error;
+        std::filesystem::current_path(std::filesystem::path(*dir), error);
+        if (error) {
+            printError("cannot enter " + *dir + ": " + error.message());
+            return kNotStarted;
+        }
+    }
+    // The engine runs an empty program without a word when the file is missing: say so.
+    if (!std::filesystem::exists("LogicCtl.ini"))
+        printError("warning: no LogicCtl.ini in the work folder: the run has an empty program");
+
+    CtlData data{};
+    engine.getCtlData(&data);
+    RunReport report(format, stdout, data);
+    if (engine.openKaldex() != 1) {
+        engine.getCtlData(&data);
+        report.update(data);
+        printError("no run started: " + newestEventText(data));
+        return kNotStarted;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    int status = kStopped;
+    for (;;) {
+        engine.getCtlData(&data);
+        report.update(data);
+        if (data.state == ZELK_STATE_CLOSED) {
+            printError("the run ended by itself: " + newestEventText(data));
+            status = kEndedByItself;
+            break;
+        }
+        auto wait = kPollPeriod;
+        if (runFor) {
+            const auto left = *runFor - (Clock::now() - started);
+            if (left <= left.zero()) break;
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
+        }
+        if (stop.wait(wait)) break;
+    }
+    // A run that ended by itself is closed already; the call then does nothing.
+    engine.closeKaldex();
+    engine.getCtlData(&data);
+    report.update(data);
+    return status;
+}
+
+} // namespace
+
+constinit const Command kRunCommand{
+    .name = "run",
+    .operands = "",
+    .minOperands = 0,
+    .maxOperands = 0,
+    .summary = "run the logic program on the KALDEX board until stopped",
+    .description = kDescription,
+    .options = kOptions,
+    .exitStatuses = kStatuses,
+    .run = &run,
+};
+
+} // namespace zelk::cli
