@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running ZELK need.
+# Installs the Debian 12 packages that building, testing and running ZELK need; with --fuzz also clang with
+# libFuzzer for the fuzz targets (scripts/fuzz.sh).
 # Idempotent: only missing packages are installed. Needs root (or sudo) when something is missing.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
   xvfb xauth
   clang-format
 )
+if [ "${1:-}" = "--fuzz" ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do
