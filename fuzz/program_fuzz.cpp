@@ -1,0 +1,69 @@
+// The program loader and the control cycle on any LogicCtl.ini. The engine opens a run against an
+// in-process board (which loads the program and starts the run), runs a few cycles of the main block with
+// port-0 inputs taken from the input's last bytes, and closes the run (which writes the log file). After
+// every cycle the board's outputs are the ones the engine shows.
+#include "engine.h"
+#include "engine/tests/fake_platform.h"
+#include "testing/temp_dir.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+void require(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "program_fuzz: %s\n", what);
+    std::abort();
+}
+
+// One engine for all inputs, opened and closed once per input as the console does: an engine is large (its
+// log buffer alone is 2 MB) and building one per input would cost more than the run.
+struct Bench {
+    Bench() {
+        platform.cwd = dir.cwd();
+        platform.backend.add("/dev/board0", &board);
+    }
+    zelk::test::TempDir dir;
+    zelk::vboard::BoardModel board;
+    zelk::test::FakePlatform platform;
+    zelk::Engine engine{platform};
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Bench bench;
+    auto& [dir, board, platform, engine] = bench;
+
+    FuzzedDataProvider input(data, size);
+    const int cycles = input.ConsumeIntegralInRange(1, 8);
+    std::uint8_t port0[8];
+    for (int i = 0; i < cycles; ++i)
+        port0[i] = input.ConsumeIntegral<std::uint8_t>();
+    {
+        // The first section of a name is the one read: the log file always goes into the test directory,
+        // whatever log file name the input gives.
+        std::ofstream out(dir.file("LogicCtl.ini"), std::ios::binary | std::ios::trunc);
+        out << "[LOG_CSV]\r\nCSV_FNAME=" << dir.file("log.csv") << "\r\n";
+        out << input.ConsumeRemainingBytesAsString();
+    }
+
+    require(engine.open() == 1, "the board did not open");
+    zelk::test::FakeTimer& timer = platform.armedTimer();
+    for (int i = 0; i < cycles; ++i) {
+        board.setPort0Input(port0[i]);
+        timer.fire();
+        CtlData status{};
+        engine.getCtlData(status);
+        require(status.port1 == board.port1Output(), "the board's outputs differ from the engine's");
+    }
+    require(engine.close() == 1, "the run did not close");
+    platform.clipboardTexts.clear();
+    return 0;
+}
