@@ -37,6 +37,8 @@ std::string_view trimmed(std::string_view s, std::string_view blanks) {
     return s.substr(begin, s.find_last_not_of(blanks) - begin + 1);
 }
 
+constexpr std::string_view kAllBlanks = " \t\v";
+
 bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -58,10 +60,11 @@ bool endsInLoneLeadByte(std::string_view name) {
 
 // The writes that the layer refuses because they would not read back as written: a line break anywhere,
 // ']' in the section or a section ending in a lone lead byte, '=' in the key, a key starting with ';' or
-// '['. Names are taken without their surrounding spaces, as the layer takes them.
+// '['. Names are taken without any blanks around them: a tab or vertical tab at a name's edge is trimmed
+// in the file, so a key "\t;k" is as much a comment line as ";k".
 bool refusable(std::string_view section, std::string_view key, std::string_view value) {
-    section = trimmed(section, " ");
-    key = trimmed(key, " ");
+    section = trimmed(section, kAllBlanks);
+    key = trimmed(key, kAllBlanks);
     for (std::string_view s : {section, key, value})
         if (s.find_first_of("\r\n") != std::string_view::npos) return true;
     if (section.find(']') != std::string_view::npos || endsInLoneLeadByte(section)) return true;
@@ -73,8 +76,7 @@ bool refusable(std::string_view section, std::string_view key, std::string_view 
 // file but kept as the caller gives it, so it is not found again; that is how the profile functions behave.
 bool hasFileBlankEdge(std::string_view name) {
     name = trimmed(name, " ");
-    return !name.empty() && (std::string_view("\t\v").find(name.front()) != std::string_view::npos ||
-                             std::string_view("\t\v").find(name.back()) != std::string_view::npos);
+    return trimmed(name, kAllBlanks).size() != name.size();
 }
 
 // A value as the reader hands it out: blanks trimmed, then one matching pair of outer quotes removed.
@@ -89,7 +91,7 @@ std::string_view asRead(std::string_view value, std::string_view blanks) {
 // second bytes of double-byte characters, which the layer compares exactly: names that differ only there
 // count as the same here, which only skips a check).
 std::string foldedName(std::string_view name) {
-    std::string s(trimmed(name, " \t\v"));
+    std::string s(trimmed(name, kAllBlanks));
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     return s;
@@ -134,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Whether a vertical tab at the value's edges counts as a blank is being changed: either reading passes.
     const std::string got = read(key);
-    require(got == asRead(value, " \t") || got == asRead(value, " \t\v"),
+    require(got == asRead(value, " \t") || got == asRead(value, kAllBlanks),
             "the written value reads back changed");
     if (foldedName(key) != foldedName(otherKey))
         require(read(otherKey) == otherBefore, "the write changed another key");
