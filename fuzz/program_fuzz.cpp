@@ -1,6 +1,7 @@
 // The program loader and the control cycle on any LogicCtl.ini. The engine opens a run against an
-// in-process board (which loads the program and starts the run), runs a few cycles of the main block with
-// port-0 inputs taken from the input's last bytes, and closes the run (which writes the log file). After
+// in-process board (which loads the program and starts the run), runs a few cycles of the main block, and
+// closes the run (which writes the log file). The input's last bytes give each cycle its port-0 inputs and
+// the board's faults (dropped answers, stale answers, extra stale answers before the right one). After
 // every cycle the board's outputs are the ones the engine shows.
 #include "engine.h"
 #include "engine/tests/fake_platform.h"
@@ -43,9 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FuzzedDataProvider input(data, size);
     const int cycles = input.ConsumeIntegralInRange(1, 8);
-    std::uint8_t port0[8];
-    for (int i = 0; i < cycles; ++i)
+    std::uint8_t port0[8], faults[8];
+    for (int i = 0; i < cycles; ++i) {
         port0[i] = input.ConsumeIntegral<std::uint8_t>();
+        faults[i] = input.ConsumeIntegral<std::uint8_t>();
+    }
     {
         // The first section of a name is the one read: the log file always goes into the test directory,
         // whatever log file name the input gives.
@@ -54,10 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out << input.ConsumeRemainingBytesAsString();
     }
 
+    board.clearFaults();
     require(engine.open() == 1, "the board did not open");
     zelk::test::FakeTimer& timer = platform.armedTimer();
     for (int i = 0; i < cycles; ++i) {
         board.setPort0Input(port0[i]);
+        board.clearFaults();
+        board.dropAnswers(faults[i] & 3);
+        board.staleAnswers((faults[i] >> 2) & 3);
+        board.insertStaleAnswers((faults[i] >> 4) & 3);
         timer.fire();
         CtlData status{};
         engine.getCtlData(status);
