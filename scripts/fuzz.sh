@@ -8,6 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
+if ! [[ "$seconds" =~ ^[0-9]+$ ]]; then
+    echo "Usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2
+    exit 2
+fi
 if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then targets=(profile_fuzz program_fuzz report_descriptor_fuzz codepage_fuzz); fi
@@ -26,7 +30,10 @@ for target in "${targets[@]}"; do
     seeds=(fuzz/corpus/"$target")
     options=()
     case "$target" in
-    program_fuzz) seeds+=(samples) options+=(-dict=fuzz/program_fuzz.dict) ;;
+    program_fuzz)
+        seeds+=(samples)
+        options+=(-dict=fuzz/program_fuzz.dict)
+        ;;
     codepage_fuzz) seeds+=(samples) ;;
     esac
     mkdir -p "$out/corpus/$target" "$out/crashes" "$out/logs"
