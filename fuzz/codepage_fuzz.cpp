@@ -3,10 +3,9 @@
 //    that could not be decoded, which has no code page 932 form) comes back as '?';
 //  - the same bytes taken as UTF-16 and as UTF-8 text encode to bytes that decode without a U+FFFD.
 #include "codepage/codepage.h"
+#include "fuzz/require.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,12 +13,7 @@ namespace {
 
 using zelk::codepage::fromCp932;
 using zelk::codepage::toCp932;
-
-void require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "codepage_fuzz: %s\n", what);
-    std::abort();
-}
+using zelk::fuzz::require;
 
 bool decodesCleanly(const std::string& bytes) {
     return fromCp932(bytes).find(u'\uFFFD') == std::u16string::npos;

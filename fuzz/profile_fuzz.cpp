@@ -3,13 +3,12 @@
 //  - a write the layer does not refuse succeeds, and the value reads back as the reader hands values out;
 //  - a refused write leaves the file byte for byte as it was;
 //  - the write leaves the second key of the section reading as before.
+#include "fuzz/require.h"
 #include "profile/profile.h"
 #include "testing/temp_dir.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,14 +16,9 @@
 
 namespace {
 
+using zelk::fuzz::require;
 using zelk::profile::getString;
 using zelk::profile::writeString;
-
-void require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "profile_fuzz: %s\n", what);
-    std::abort();
-}
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

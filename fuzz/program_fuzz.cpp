@@ -5,23 +5,18 @@
 // every cycle the board's outputs are the ones the engine shows.
 #include "engine.h"
 #include "engine/tests/fake_platform.h"
+#include "fuzz/require.h"
 #include "testing/temp_dir.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 namespace {
 
-void require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "program_fuzz: %s\n", what);
-    std::abort();
-}
+using zelk::fuzz::require;
 
 // One engine for all inputs, opened and closed once per input as the console does: an engine is large (its
 // log buffer alone is 2 MB) and building one per input would cost more than the run.
