@@ -20,8 +20,8 @@ using zelk::fuzz::require;
 
 // One engine for all inputs, opened and closed once per input as the console does: an engine is large (its
 // log buffer alone is 2 MB) and building one per input would cost more than the run.
-struct Bench {
-    Bench() {
+struct Setup {
+    Setup() {
         platform.cwd = dir.cwd();
         platform.backend.add("/dev/board0", &board);
     }
@@ -34,8 +34,8 @@ struct Bench {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Bench bench;
-    auto& [dir, board, platform, engine] = bench;
+    static Setup setup;
+    auto& [dir, board, platform, engine] = setup;
 
     FuzzedDataProvider input(data, size);
     const int cycles = input.ConsumeIntegralInRange(1, 8);
