@@ -94,9 +94,10 @@ bool clearStaleSocket(const std::string& path, const sockaddr_un& address, std::
     return false;
 }
 
+// The client has closed the connection or shut its sending side.
 bool peerGone(int fd) {
-    pollfd p{fd, 0, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    pollfd p{fd, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 } // namespace
@@ -222,6 +223,9 @@ void BoardServer::serve(Loop& loop) {
                     ::recv(loop.client.get(), packet.data(), packet.size(), MSG_DONTWAIT | MSG_TRUNC);
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+                // A read of 0 bytes is the end of the connection or a zero-length packet, which is of the
+                // wrong length and ignored like any other.
+                if (n == 0 && !peerGone(loop.client.get())) continue;
                 if (n <= 0) {
                     closeClient();
                     break;
