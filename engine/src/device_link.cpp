@@ -34,8 +34,8 @@ bool DeviceLink::findAndOpen() {
         if (!isKaldexBoard(vendorId, productId)) continue; // released here; the next device is tried
         trace(messages::kBoardFound);
         hid::ReportLengths lengths;
-        if (!device->reportLengths(lengths) || lengths.input == 0 || lengths.output == 0 ||
-            lengths.input > kMaxReportBytes || lengths.output > kMaxReportBytes)
+        if (!device->reportLengths(lengths) || std::min(lengths.input, lengths.output) < kMinReportBytes ||
+            std::max(lengths.input, lengths.output) > kMaxReportBytes)
             continue;
         lengths_ = lengths;
         board_ = std::move(device);

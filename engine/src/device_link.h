@@ -17,7 +17,9 @@ bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId);
 
 class DeviceLink {
 public:
-    // Reports longer than this (report ID included) are not provided for: such a device is skipped.
+    // Reports longer than kMaxReportBytes (report ID included) are not provided for, and reports shorter
+    // than kMinReportBytes cannot hold the command, value and sequence bytes: such a device is skipped.
+    static constexpr std::size_t kMinReportBytes = 4;
     static constexpr std::size_t kMaxReportBytes = 65;
     static constexpr std::size_t kKeptReportBytes = 16;
     static constexpr int kReadAttempts = 8;

@@ -6,6 +6,7 @@
 #include "virtual_board/model_device.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -40,10 +41,20 @@ private:
     void* context_ = nullptr;
 };
 
-// Devices by path: a board model, or nullptr for a path that cannot be opened.
+// Devices by path: a board model, a device of the test's own making, or nullptr for a path that cannot be
+// opened.
 class FakeBackend final : public hid::Backend {
 public:
-    void add(std::string path, vboard::BoardModel* model) { devices_.emplace_back(std::move(path), model); }
+    using Factory = std::function<std::unique_ptr<hid::Device>()>;
+
+    void add(std::string path, vboard::BoardModel* model) {
+        Factory factory;
+        if (model != nullptr) factory = [model] { return std::make_unique<vboard::ModelDevice>(*model); };
+        add(std::move(path), std::move(factory));
+    }
+    void add(std::string path, Factory factory) {
+        devices_.emplace_back(std::move(path), std::move(factory));
+    }
     std::vector<std::string> enumerate() override {
         std::vector<std::string> paths;
         for (const auto& d : devices_)
@@ -52,16 +63,16 @@ public:
     }
     std::unique_ptr<hid::Device> open(const std::string& path) override {
         for (const auto& d : devices_)
-            if (d.first == path && d.second != nullptr) {
+            if (d.first == path && d.second) {
                 ++opened;
-                return std::make_unique<vboard::ModelDevice>(*d.second);
+                return d.second();
             }
         return nullptr;
     }
     int opened = 0;
 
 private:
-    std::vector<std::pair<std::string, vboard::BoardModel*>> devices_;
+    std::vector<std::pair<std::string, Factory>> devices_;
 };
 
 class FakePlatform final : public Platform {
