@@ -250,6 +250,53 @@ TEST_F(Cycle, FailedReadsKeepTheLastSampleSoNoTransitionFires) {
     EXPECT_EQ(csv(), "x\r\nx\r\n") << "one change in, one change out";
 }
 
+// The board model behind reads that wait their whole time-out when no answer is queued, as a real device's
+// reads do; the waiting moves the platform's clock.
+class WaitingDevice final : public hid::Device {
+public:
+    WaitingDevice(vboard::BoardModel& model, test::FakePlatform& platform)
+        : inner_(model), platform_(platform) {}
+    bool attributes(std::uint16_t& vendorId, std::uint16_t& productId) override {
+        return inner_.attributes(vendorId, productId);
+    }
+    bool reportLengths(hid::ReportLengths& lengths) override { return inner_.reportLengths(lengths); }
+    int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
+        const int n = inner_.read(buffer, length, timeoutMs);
+        if (n < 0) platform_.elapsedMs += timeoutMs;
+        return n;
+    }
+    bool write(const std::uint8_t* report, std::size_t length) override {
+        return inner_.write(report, length);
+    }
+
+private:
+    vboard::ModelDevice inner_;
+    test::FakePlatform& platform_;
+};
+
+TEST_F(Cycle, AMuteBoardCostsEachCycleNoMoreThanTheReadDeadline) {
+    program({});
+    test::FakePlatform p;
+    p.cwd = dir.cwd();
+    p.backend.add("/dev/mute", [&] { return std::make_unique<WaitingDevice>(board, p); });
+    Engine e(p);
+    ASSERT_EQ(e.open(), 1);
+    test::FakeTimer& t = p.armedTimer();
+    for (int i = 0; i < 3; ++i)
+        t.fire();
+    board.setSilent(true);
+    t.fire(); // reads the answer queued before the silence
+    const long before = p.elapsedMs.load();
+    t.fire();
+    EXPECT_LE(p.elapsedMs.load() - before, DeviceLink::kReadDeadlineMs + 1) << "the cycle keeps its period";
+    CtlData d{};
+    e.getCtlData(d);
+    for (int i = 0; i < DeviceLink::kReadAttempts; ++i)
+        EXPECT_STREQ(d.events[i].text, "readKaldex NG") << "every attempt is recorded, those cut short too";
+    EXPECT_EQ(d.events[DeviceLink::kReadAttempts].text[0], '\0');
+    e.close();
+}
+
 TEST_F(Cycle, WithoutAnyAcceptedReportThePortReadsAllEnergized) {
     program({});
     board.setSilent(true);

@@ -1,11 +1,12 @@
 #pragma once
 // A platform for engine tests: boards are in-process board models, the timer fires only when the test says
-// so, time does not pass, and clipboard texts are collected.
+// so, time passes only by sleeps (and where a test moves it), and clipboard texts are collected.
 #include "platform.h"
 #include "virtual_board/board_model.h"
 #include "virtual_board/model_device.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -84,7 +85,13 @@ public:
         return t;
     }
     LocalTime now() override { return clock; }
-    void sleepMs(int milliseconds) override { sleptMs += milliseconds; }
+    void sleepMs(int milliseconds) override {
+        sleptMs += milliseconds;
+        elapsedMs += milliseconds;
+    }
+    std::chrono::steady_clock::time_point steadyNow() override {
+        return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(elapsedMs.load());
+    }
     bool currentDirectory(std::string& directory) override {
         if (cwd.empty()) return false;
         directory = cwd;
@@ -103,6 +110,7 @@ public:
     std::atomic<FakeTimer*> timer{nullptr};
     LocalTime clock{2026, 12, 7, 9, 5, 3};
     std::atomic<long> sleptMs{0};
+    std::atomic<long> elapsedMs{0}; // the monotonic clock: it moves by sleeps and by what a test adds
     std::string cwd;
     std::vector<std::string> clipboardTexts;
 };
