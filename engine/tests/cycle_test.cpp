@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zelk {
 namespace {
 
+using namespace std::chrono_literals;
 using test::G;
 using test::lineText;
 
@@ -213,6 +217,25 @@ TEST_F(Cycle, AnUnwritableLogFileIsNoCrash) {
     start();
     cycles(1);
     EXPECT_EQ(engine->close(), 1);
+}
+
+TEST_F(Cycle, ALogFileNamingAFifoIsRefusedWithoutBlockingTheClose) {
+    const std::string fifo = dir.file("fifo.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    program({kLogPassage10ms}, "fifo.csv");
+    start();
+    cycles(1);
+    auto closing = std::async(std::launch::async, [&] { return engine->close(); });
+    if (closing.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the close waits for a reader of the FIFO";
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // lets the writer go on
+        closing.wait();
+        ::close(reader);
+    }
+    EXPECT_EQ(closing.get(), 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Cycle, StaleAnswersAreDiscarded) {
