@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <future>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +218,33 @@ TEST_F(Cycle, AnUnwritableLogFileIsNoCrash) {
     start();
     cycles(1);
     EXPECT_EQ(engine->close(), 1);
+}
+
+TEST_F(Cycle, TheLogFileNameIsConvertedFromCodePage932WithSlashesForBackslashes) {
+    std::filesystem::create_directory(dir.path() / "logs");
+    // 表's trail byte is a backslash: the name is decoded before separators are replaced.
+    const std::pair<std::string, std::string> names[] = {{"\x83\x8D\x83\x4F\x95\x5C.csv", "ログ表.csv"},
+                                                         {"logs\\run.csv", "logs/run.csv"}};
+    for (const auto& [stored, expected] : names) {
+        program({kLogPassage10ms}, stored);
+        start();
+        cycles(1);
+        engine->close();
+        EXPECT_EQ(csv(expected), "0\r\n") << expected;
+    }
+    // A name that does not convert writes no file.
+    const auto entries = [&] {
+        std::set<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+            found.insert(entry.path());
+        return found;
+    };
+    program({kLogPassage10ms}, "bad\x83.csv");
+    const auto before = entries();
+    start();
+    cycles(1);
+    EXPECT_EQ(engine->close(), 1);
+    EXPECT_EQ(entries(), before);
 }
 
 TEST_F(Cycle, ALogFileNamingAFifoIsRefusedWithoutBlockingTheClose) {
