@@ -17,8 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -72,21 +70,16 @@ int main(int argc, char** argv) {
     std::ofstream(dir / "LogicCtl.ini") << "[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n";
 
     zelk::vboard::BoardModel board({.readRequestLogCapacity = static_cast<std::size_t>(seconds) * 100 + 200});
-    zelk::vboard::BoardServer server(board, {(dir / "boards").string(), "bench"});
-    // The board stands for hardware that answers at once: its thread is started real-time where the process
-    // may (it inherits this thread's policy), so the measurement sees the engine's timing, not the board
-    // thread's wake-up. The comparison loop below runs with normal scheduling.
-    sched_param realtime{};
-    realtime.sched_priority = 10;
-    const bool boardRealtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
+    // The board stands for hardware that answers at once: its thread runs real-time where the process may,
+    // so the measurement sees the engine's timing, not the board thread's wake-up. The comparison loop below
+    // runs with normal scheduling.
+    zelk::vboard::BoardServer server(board, {(dir / "boards").string(), "bench", true});
     std::string error;
-    const bool started = server.start(&error);
-    sched_param normal{};
-    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
-    if (!started) {
+    if (!server.start(&error)) {
         std::fprintf(stderr, "board: %s\n", error.c_str());
         return 1;
     }
+    const bool boardRealtime = server.realtime();
     zelk::test::SocketPlatform platform((dir / "boards").string(), dir.string());
     auto engine = std::make_unique<zelk::Engine>(platform);
 
