@@ -2,25 +2,9 @@
 
 #include "codepage/codepage.h"
 
+#include <algorithm>
+
 namespace zelk {
-
-namespace {
-
-// Code page 932 has characters of the Basic Multilingual Plane only: one to three UTF-8 bytes each.
-void appendUtf8(char16_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-} // namespace
 
 bool logFilePath(std::string_view name, std::string& path) {
 #ifdef _WIN32
@@ -29,11 +13,10 @@ bool logFilePath(std::string_view name, std::string& path) {
     return true;
 #else
     // Decoded first, so that a "\" trail byte of a two-byte character is never taken for a separator.
-    path.clear();
-    for (const char16_t c : codepage::fromCp932(name)) {
-        if (c == u'\uFFFD') return false;
-        appendUtf8(c == u'\\' ? u'/' : c, path);
-    }
+    std::u16string text = codepage::fromCp932(name);
+    if (text.find(u'\uFFFD') != std::u16string::npos) return false;
+    std::replace(text.begin(), text.end(), u'\\', u'/');
+    path = codepage::toUtf8(text);
     return true;
 #endif
 }
