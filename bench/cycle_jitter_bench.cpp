@@ -1,7 +1,9 @@
 // The control cycle's period where the board sees it: the engine runs against a virtual board through a real
 // socket, and the board stamps the arrival of every read request (command 3). A plain sleep_for(10 ms) loop
 // runs in the same process at the same time for comparison.
-// Usage: cycle_jitter_bench [seconds] [--busy]   (default 60 s; --busy keeps one more core spinning)
+// Usage: cycle_jitter_bench [seconds] [--busy] [--mute]
+//   default 60 s; --busy keeps one more core spinning; --mute: the board takes every report and never
+//   answers, so every read of every cycle fails (the cycle rate must stay at 100 per second).
 #include "engine.h"
 #include "socket_platform.h"
 #include "virtual_board/board_server.h"
@@ -15,8 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -43,10 +43,11 @@ void report(const char* name, const std::vector<Clock::time_point>& times) {
         deviationsUs.push_back(std::fabs(periodUs - 10'000.0));
     }
     std::sort(deviationsUs.begin(), deviationsUs.end());
-    std::printf(
-        "%-16s periods %6zu  mean %10.3f us  |period-10ms| p50 %7.1f us  p99 %7.1f us  max %8.1f us\n", name,
-        deviationsUs.size(), sumUs / static_cast<double>(deviationsUs.size()), percentile(deviationsUs, 0.50),
-        percentile(deviationsUs, 0.99), deviationsUs.back());
+    const double meanUs = sumUs / static_cast<double>(deviationsUs.size());
+    std::printf("%-16s periods %6zu  mean %10.3f us (%7.3f per s)  |period-10ms| p50 %7.1f us  p99 %7.1f us  "
+                "max %8.1f us\n",
+                name, deviationsUs.size(), meanUs, 1e6 / meanUs, percentile(deviationsUs, 0.50),
+                percentile(deviationsUs, 0.99), deviationsUs.back());
 }
 
 } // namespace
@@ -54,9 +55,12 @@ void report(const char* name, const std::vector<Clock::time_point>& times) {
 int main(int argc, char** argv) {
     int seconds = 60;
     bool busy = false;
+    bool mute = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--busy") == 0)
             busy = true;
+        else if (std::strcmp(argv[i], "--mute") == 0)
+            mute = true;
         else
             seconds = std::max(1, std::atoi(argv[i]));
     }
@@ -66,21 +70,16 @@ int main(int argc, char** argv) {
     std::ofstream(dir / "LogicCtl.ini") << "[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n";
 
     zelk::vboard::BoardModel board({.readRequestLogCapacity = static_cast<std::size_t>(seconds) * 100 + 200});
-    zelk::vboard::BoardServer server(board, {(dir / "boards").string(), "bench"});
-    // The board stands for hardware that answers at once: its thread is started real-time where the process
-    // may (it inherits this thread's policy), so the measurement sees the engine's timing, not the board
-    // thread's wake-up. The comparison loop below runs with normal scheduling.
-    sched_param realtime{};
-    realtime.sched_priority = 10;
-    const bool boardRealtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
+    // The board stands for hardware that answers at once: its thread runs real-time where the process may,
+    // so the measurement sees the engine's timing, not the board thread's wake-up. The comparison loop below
+    // runs with normal scheduling.
+    zelk::vboard::BoardServer server(board, {(dir / "boards").string(), "bench", true});
     std::string error;
-    const bool started = server.start(&error);
-    sched_param normal{};
-    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
-    if (!started) {
+    if (!server.start(&error)) {
         std::fprintf(stderr, "board: %s\n", error.c_str());
         return 1;
     }
+    const bool boardRealtime = server.realtime();
     zelk::test::SocketPlatform platform((dir / "boards").string(), dir.string());
     auto engine = std::make_unique<zelk::Engine>(platform);
 
@@ -106,9 +105,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the engine could not open the virtual board\n");
         return 1;
     }
+    board.setSilent(mute);
     board.clearRecord();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const auto times = board.readRequestTimes();
+    CtlData status{};
+    engine->getCtlData(status);
     engine->close();
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuEnd);
     stop = true;
@@ -117,8 +119,9 @@ int main(int argc, char** argv) {
     server.stop();
     std::filesystem::remove_all(dir);
 
-    std::printf("%d s%s%s\n", seconds, busy ? ", second core busy" : "",
-                boardRealtime ? ", board thread real-time" : "");
+    std::printf("%d s%s%s%s; PASSAGE SEC at the end: %d\n", seconds, busy ? ", second core busy" : "",
+                mute ? ", mute board" : "", boardRealtime ? ", board thread real-time" : "",
+                status.passageSec);
     report("engine cycle", times);
     report("sleep_for loop", plain);
     if (!busy) {

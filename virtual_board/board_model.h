@@ -1,8 +1,10 @@
 #pragma once
 // The KALDEX board's behaviour, without any I/O: two 8-bit ports, the answer to every output report, a record
 // of the commands received, and fault injection for tests. Thread-safe: a server thread can answer reports
-// while a test or the panel changes inputs and faults.
+// while a test or the panel changes inputs and faults; its lock passes the answering thread's priority on to
+// whoever holds it.
 #include "kaldex_config.h"
+#include "virtual_board/pi_mutex.h"
 
 #include <array>
 #include <chrono>
@@ -94,8 +96,9 @@ public:
     std::uint64_t disconnectGeneration() const;
 
     // Listeners, set before the board is served; called without the model's lock, on the thread that
-    // caused the change. The port-1 listener hears each change of the port-1 output value; the fault listener
-    // hears every fault change (the socket server wakes up on it).
+    // caused the change. The port-1 listener hears each change of the port-1 output value, on the answering
+    // thread: it must not block (see Port1Relay); the fault listener hears every fault change (the socket
+    // server wakes up on it).
     void setPort1Listener(std::function<void(std::uint8_t)> listener);
     void setFaultListener(std::function<void()> listener);
 
@@ -112,7 +115,7 @@ private:
     }
 
     const BoardConfig config_;
-    mutable std::mutex mutex_;
+    mutable PiMutex mutex_; // the answering thread may be real-time; the panel's is not
     std::uint8_t port0Input_ = 0xFF;
     std::uint8_t port0Output_ = 0xFF;
     std::uint8_t port1Output_ = 0xFF;

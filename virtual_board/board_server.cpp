@@ -6,8 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,9 +22,35 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// Real-time priority of the answering thread where the process may use one: that of the engine's timer.
+constexpr int kFifoPriority = 10;
+
 struct Pending {
     Clock::time_point due;
     std::array<std::uint8_t, kMaxReportLength> report;
+};
+
+// Answers waiting for their time, oldest first, in room fixed in advance: the answering thread allocates
+// nothing. Answers beyond it are dropped, as a full hidraw queue drops reports.
+class PendingAnswers {
+public:
+    static constexpr std::size_t kCapacity = 256;
+    bool empty() const { return count_ == 0; }
+    Pending& front() { return ring_[head_]; }
+    void pop() {
+        head_ = (head_ + 1) % kCapacity;
+        --count_;
+    }
+    void push(Clock::time_point due, const std::array<std::uint8_t, kMaxReportLength>& report) {
+        if (count_ == kCapacity) return;
+        ring_[(head_ + count_++) % kCapacity] = {due, report};
+    }
+    void clear() { head_ = count_ = 0; }
+
+private:
+    std::array<Pending, kCapacity> ring_{};
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
 };
 
 void fail(std::string* error, const std::string& message) {
@@ -94,9 +121,10 @@ bool clearStaleSocket(const std::string& path, const sockaddr_un& address, std::
     return false;
 }
 
+// The client has closed the connection or shut its sending side.
 bool peerGone(int fd) {
-    pollfd p{fd, 0, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    pollfd p{fd, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 } // namespace
@@ -110,7 +138,7 @@ struct BoardServer::Loop {
     UniqueFd client;
     std::uint64_t clientGeneration = 0;
     bool receiveShut = false;
-    std::deque<Pending> pending;
+    PendingAnswers pending;
 };
 
 BoardServer::BoardServer(BoardModel& model, ServerOptions options)
@@ -170,6 +198,15 @@ bool BoardServer::start(std::string* error) {
     connectionCount_ = 0;
     loop_ = std::move(loop);
     thread_ = std::thread([this, loop = loop_.get()] { serve(*loop); });
+    realtime_ = false;
+    realtimeRefusal_.clear();
+    if (options_.realtime) {
+        sched_param param{};
+        param.sched_priority = kFifoPriority;
+        const int refused = pthread_setschedparam(thread_.native_handle(), SCHED_FIFO, &param);
+        realtime_ = refused == 0;
+        if (refused != 0) realtimeRefusal_ = std::strerror(refused);
+    }
     return true;
 }
 
@@ -222,6 +259,9 @@ void BoardServer::serve(Loop& loop) {
                     ::recv(loop.client.get(), packet.data(), packet.size(), MSG_DONTWAIT | MSG_TRUNC);
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+                // A read of 0 bytes is the end of the connection or a zero-length packet, which is of the
+                // wrong length and ignored like any other.
+                if (n == 0 && !peerGone(loop.client.get())) continue;
                 if (n <= 0) {
                     closeClient();
                     break;
@@ -233,7 +273,7 @@ void BoardServer::serve(Loop& loop) {
                     continue;
                 const auto due = receivedAt + model_.answerDelay();
                 for (std::size_t i = 0; i < answers.count; ++i)
-                    loop.pending.push_back({due, answers.reports[i]});
+                    loop.pending.push(due, answers.reports[i]);
             }
         } else if (loop.client.valid() && (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL))) {
             closeClient();
@@ -249,7 +289,7 @@ void BoardServer::serve(Loop& loop) {
         while (loop.client.valid() && !loop.pending.empty() && loop.pending.front().due <= now) {
             const ssize_t n = ::send(loop.client.get(), loop.pending.front().report.data(),
                                      model_.config().inputLength, MSG_NOSIGNAL | MSG_DONTWAIT);
-            loop.pending.pop_front();
+            loop.pending.pop();
             // A client that does not read loses answers, as a full hidraw queue does.
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) closeClient();
         }

@@ -14,6 +14,9 @@ namespace zelk::vboard {
 struct ServerOptions {
     std::string directory;        // empty: the calling user's board directory (hid::vproto::boardDirectory)
     std::string name = "kaldex0"; // the socket is <directory>/<name>.sock
+    // Answer at real-time priority (SCHED_FIFO) where the process may, as hardware answers whatever the
+    // host's load.
+    bool realtime = false;
 };
 
 // One client at a time: a client that connects while another is served is closed at once. Every output
@@ -21,6 +24,8 @@ struct ServerOptions {
 // other length are ignored. While the model refuses writes, the board shuts the receiving side of the
 // connection, so the client's writes fail; a model disconnect() ends the current connection. A full client
 // queue drops answers, as a hidraw queue does. The model must outlive the server; one server per model.
+// The answering thread allocates nothing and takes only the model's lock, so it never waits on anything
+// else.
 class BoardServer {
 public:
     explicit BoardServer(BoardModel& model, ServerOptions options = {});
@@ -37,6 +42,9 @@ public:
     void stop();
 
     bool running() const { return thread_.joinable(); }
+    // Whether the answering thread runs at real-time priority; when it was asked for and refused, why.
+    bool realtime() const { return realtime_; }
+    const std::string& realtimeRefusal() const { return realtimeRefusal_; }
     const std::string& socketPath() const { return socketPath_; }
     bool clientConnected() const { return clientConnected_.load(); }
     std::uint64_t connectionCount() const { return connectionCount_.load(); } // clients greeted since start
@@ -50,6 +58,8 @@ private:
     std::string socketPath_;
     std::unique_ptr<Loop> loop_;
     std::thread thread_;
+    bool realtime_ = false;
+    std::string realtimeRefusal_;
     std::atomic<bool> clientConnected_{false};
     std::atomic<std::uint64_t> connectionCount_{0};
 };

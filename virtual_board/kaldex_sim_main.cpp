@@ -2,6 +2,7 @@
 // from its panel window.
 #include "virtual_board/board_model.h"
 #include "virtual_board/board_server.h"
+#include "virtual_board/port1_relay.h"
 #include "virtual_board/sim_cli.h"
 #ifdef ZELK_SIM_PANEL
 #include "virtual_board/panel/panel_app.h"
@@ -93,24 +94,26 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The board answers like hardware: from a thread of its own at real-time priority where allowed, which
+    // hands port-1 changes to this thread for printing and never waits on it.
     BoardModel model(options->board);
+    Port1Relay port1;
+    model.setPort1Listener([&port1](std::uint8_t value) { port1.push(value); });
+    ServerOptions serverOptions = options->server;
+    serverOptions.realtime = true;
 #ifdef ZELK_SIM_PANEL
     if (options->panel) {
-        const int status = runPanelApp(argc, argv, model, options->server, schedule, signals);
+        const int status = runPanelApp(argc, argv, model, port1, serverOptions, schedule, signals);
         ::close(signals);
         return status;
     }
 #endif
-    model.setPort1Listener([](std::uint8_t value) {
-        std::printf("port1 0x%02X\n", value);
-        std::fflush(stdout);
-    });
-    BoardServer server(model, options->server);
+    BoardServer server(model, serverOptions);
     if (!server.start(&error)) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
         return 1;
     }
-    std::fputs(boardBanner(server.socketPath(), options->board).c_str(), stderr);
+    std::fputs(boardBanner(server.socketPath(), options->board, server.realtimeRefusal()).c_str(), stderr);
 
     const bool keepRunning = options->stay || !options->schedulePath.empty();
     const auto started = Clock::now();
@@ -126,17 +129,19 @@ int main(int argc, char** argv) {
                 started + schedule[nextScheduled].at - Clock::now());
             timeoutMs = static_cast<int>(std::max<long long>(left.count(), 0));
         }
-        pollfd fds[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const int ready = ::poll(fds, inputOpen ? 2 : 1, timeoutMs);
+        pollfd fds[3] = {{signals, POLLIN, 0}, {port1.fd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int ready = ::poll(fds, inputOpen ? 3 : 2, timeoutMs);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) continue;
         if (fds[0].revents & POLLIN) break;
-        if (inputOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+        if (fds[1].revents & POLLIN) port1.drain(printPort1);
+        if (inputOpen && (fds[2].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
             inputOpen = readInput(model, partial);
             if (!inputOpen && !keepRunning) break;
         }
     }
     server.stop();
+    port1.drain(printPort1);
     ::close(signals);
     return 0;
 }

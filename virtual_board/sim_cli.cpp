@@ -98,11 +98,22 @@ std::string simUsage() {
            "--schedule is given; with --panel, when its window is closed.\n";
 }
 
-std::string boardBanner(const std::string& socketPath, const BoardConfig& board) {
+std::string boardBanner(const std::string& socketPath, const BoardConfig& board,
+                        const std::string& realtimeRefusal) {
     char ids[96];
     std::snprintf(ids, sizeof(ids), "(vendor 0x%04X, product 0x%04X, input %zu, output %zu)", board.vendorId,
                   board.productId, board.inputLength, board.outputLength);
-    return "kaldex-sim: board on " + socketPath + " " + ids + "\n";
+    std::string banner = "kaldex-sim: board on " + socketPath + " " + ids + "\n";
+    if (!realtimeRefusal.empty())
+        banner += "kaldex-sim: answering at normal priority, real-time priority refused (" + realtimeRefusal +
+                  "): on a busy machine answers may come late. Allow it with an rtprio limit "
+                  "(/etc/security/limits.conf) or CAP_SYS_NICE.\n";
+    return banner;
+}
+
+void printPort1(std::uint8_t value) {
+    std::printf("port1 0x%02X\n", value);
+    std::fflush(stdout);
 }
 
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error) {

@@ -25,8 +25,13 @@ struct SimOptions {
 
 std::string simUsage();
 
-// The line kaldex-sim prints when its board is served.
-std::string boardBanner(const std::string& socketPath, const BoardConfig& board);
+// What kaldex-sim prints when its board is served: the board's line, and a line saying that answers may come
+// late when the answering thread was refused real-time priority (realtimeRefusal says why).
+std::string boardBanner(const std::string& socketPath, const BoardConfig& board,
+                        const std::string& realtimeRefusal = {});
+
+// Prints a change of the port-1 output value as "port1 0xNN" on standard output.
+void printPort1(std::uint8_t value);
 
 // Parses the arguments after the program name. Returns nullopt with a message in error on a bad argument.
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error);

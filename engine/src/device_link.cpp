@@ -34,8 +34,8 @@ bool DeviceLink::findAndOpen() {
         if (!isKaldexBoard(vendorId, productId)) continue; // released here; the next device is tried
         trace(messages::kBoardFound);
         hid::ReportLengths lengths;
-        if (!device->reportLengths(lengths) || lengths.input == 0 || lengths.output == 0 ||
-            lengths.input > kMaxReportBytes || lengths.output > kMaxReportBytes)
+        if (!device->reportLengths(lengths) || std::min(lengths.input, lengths.output) < kMinReportBytes ||
+            std::max(lengths.input, lengths.output) > kMaxReportBytes)
             continue;
         lengths_ = lengths;
         board_ = std::move(device);
@@ -59,25 +59,37 @@ bool DeviceLink::send(Command command, std::uint8_t value, std::uint8_t tick) {
     return board_->write(output_.data(), lengths_.output);
 }
 
-bool DeviceLink::readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer) {
+bool DeviceLink::readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer, Deadline deadline) {
     buffer.fill(0);
-    return board_ && board_->read(buffer.data(), lengths_.input, kReadTimeoutMs) >= 0;
+    // The time that is left, rounded up to the whole milliseconds of the device's time-out.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - platform_.steadyNow());
+    const int timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    return board_ && board_->read(buffer.data(), lengths_.input, timeoutMs) >= 0;
+}
+
+void DeviceLink::pause(Deadline deadline) {
+    if (deadline - platform_.steadyNow() >= std::chrono::milliseconds(1)) platform_.sleepMs(1);
 }
 
 bool DeviceLink::readInput(int& failedReads) {
     failedReads = 0;
+    const Deadline deadline = platform_.steadyNow() + std::chrono::milliseconds(kReadDeadlineMs);
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        if (!readReport(input_)) {
+        if (platform_.steadyNow() >= deadline) {
+            failedReads += kReadAttempts - attempt;
+            return false;
+        }
+        if (!readReport(input_, deadline)) {
             ++failedReads;
-            platform_.sleepMs(1);
+            pause(deadline);
             continue;
         }
         if (input_[3] != expectedSequence_) {
             // An answer to an earlier command: discard it. The first three retries follow at once.
-            if (attempt >= 3) platform_.sleepMs(1);
+            if (attempt >= 3) pause(deadline);
             continue;
         }
-        const auto& accepted = (input_[2] == 0 && readReport(extra_)) ? extra_ : input_;
+        const auto& accepted = (input_[2] == 0 && readReport(extra_, deadline)) ? extra_ : input_;
         std::copy_n(accepted.begin(), kKeptReportBytes, lastReport_.begin());
         return true;
     }

@@ -4,6 +4,7 @@
 #include "hid/hid.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,11 +18,16 @@ bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId);
 
 class DeviceLink {
 public:
-    // Reports longer than this (report ID included) are not provided for: such a device is skipped.
+    // Reports longer than kMaxReportBytes (report ID included) are not provided for, and reports shorter
+    // than kMinReportBytes cannot hold the command, value and sequence bytes: such a device is skipped.
+    static constexpr std::size_t kMinReportBytes = 4;
     static constexpr std::size_t kMaxReportBytes = 65;
     static constexpr std::size_t kKeptReportBytes = 16;
     static constexpr int kReadAttempts = 8;
-    static constexpr int kReadTimeoutMs = 5;
+    // The read attempts of one cycle share this deadline, counted from the first attempt: the cycle keeps
+    // its 10 ms period whatever the board does. An answer is normally queued long before the cycle reads it
+    // (the read request went out at the end of the previous cycle).
+    static constexpr int kReadDeadlineMs = 4;
 
     enum Command : std::uint8_t { kSetPort0 = 1, kSetPort1 = 2, kReadRequest = 3 };
 
@@ -35,14 +41,20 @@ public:
     // Sends one output report; for a read request the tick becomes the expected sequence. False when the
     // write failed or no board is open.
     bool send(Command command, std::uint8_t value, std::uint8_t tick);
-    // Up to eight attempts to read the report whose sequence byte is the expected one. failedReads counts the
-    // attempts whose read failed. True when a report was accepted; otherwise the last one stays in use.
+    // Up to eight attempts to read the report whose sequence byte is the expected one, all within the read
+    // deadline: once it has passed, the attempts left fail at once. failedReads counts the attempts whose
+    // read failed, those left at the deadline included. True when a report was accepted; otherwise the last
+    // one stays in use.
     bool readInput(int& failedReads);
 
     const std::array<std::uint8_t, kKeptReportBytes>& lastReport() const { return lastReport_; }
 
 private:
-    bool readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer);
+    using Deadline = std::chrono::steady_clock::time_point;
+    // Reads one report, waiting no longer than the deadline.
+    bool readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer, Deadline deadline);
+    // Sleeps 1 ms between attempts, unless that would pass the deadline.
+    void pause(Deadline deadline);
 
     Platform& platform_;
     std::unique_ptr<hid::Device> board_;

@@ -1,6 +1,7 @@
 // The lifecycle of a control run: open, close, and the status picture that the console copies out.
 #include "engine.h"
 
+#include "log_file_name.h"
 #include "messages.h"
 #include "platform.h"
 #include "program/keys.h"
@@ -118,7 +119,8 @@ std::int32_t Engine::closeRun(bool writeLog) {
 void Engine::writeLogFile() {
     std::array<char, 256> name{};
     if (!ProgramFile(programPath()).readText(keys::kLogCsv, keys::kCsvFileName, name)) return;
-    if (!log_.writeFile(name.data())) trace(messages::kCsvOpenFailed);
+    std::string path;
+    if (!logFilePath(name.data(), path) || !log_.writeFile(path.c_str())) trace(messages::kCsvOpenFailed);
 }
 
 void Engine::getCtlData(CtlData& data) const {

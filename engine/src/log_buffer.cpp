@@ -3,6 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace zelk {
 
 bool LogBuffer::append(std::string_view row) {
@@ -18,8 +24,30 @@ void LogBuffer::clear() {
     fill_ = 0;
 }
 
+namespace {
+
+// Opens the log file for writing from its start. On Linux only a regular file (or a new one) is taken: a
+// FIFO without a reader would block the close for ever, and a device file is no log file. Such a path is
+// not even opened; the check is repeated on the opened file in case the path changed meanwhile.
+std::FILE* openLogFile(const char* path) {
+#ifdef _WIN32
+    return std::fopen(path, "wb");
+#else
+    struct stat st {};
+    if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return nullptr;
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) == 0) file = ::fdopen(fd, "wb");
+    if (file == nullptr) ::close(fd);
+    return file;
+#endif
+}
+
+} // namespace
+
 bool LogBuffer::writeFile(const char* path) const {
-    std::FILE* file = std::fopen(path, "wb");
+    std::FILE* file = openLogFile(path);
     if (file == nullptr) return false;
     // Translate LF to CR LF through a small buffer, the same on every platform.
     char chunk[8192];

@@ -4,6 +4,7 @@
 #include "hid/hid.h"
 #include "timer/periodic_timer.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,8 @@ public:
     virtual std::unique_ptr<timer::PeriodicTimer> makeTimer() = 0;
     virtual LocalTime now() = 0;
     virtual void sleepMs(int milliseconds) = 0;
+    // The monotonic clock that bounds the reads of a cycle.
+    virtual std::chrono::steady_clock::time_point steadyNow() { return std::chrono::steady_clock::now(); }
     // The process's current directory; false when it cannot be determined.
     virtual bool currentDirectory(std::string& directory) = 0;
     // Places a NUL-terminated code page 932 text on the desktop clipboard without blocking.

@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <future>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zelk {
 namespace {
 
+using namespace std::chrono_literals;
 using test::G;
 using test::lineText;
 
@@ -215,6 +220,52 @@ TEST_F(Cycle, AnUnwritableLogFileIsNoCrash) {
     EXPECT_EQ(engine->close(), 1);
 }
 
+TEST_F(Cycle, TheLogFileNameIsConvertedFromCodePage932WithSlashesForBackslashes) {
+    std::filesystem::create_directory(dir.path() / "logs");
+    // 表's trail byte is a backslash: the name is decoded before separators are replaced.
+    const std::pair<std::string, std::string> names[] = {{"\x83\x8D\x83\x4F\x95\x5C.csv", "ログ表.csv"},
+                                                         {"logs\\run.csv", "logs/run.csv"}};
+    for (const auto& [stored, expected] : names) {
+        program({kLogPassage10ms}, stored);
+        start();
+        cycles(1);
+        engine->close();
+        EXPECT_EQ(csv(expected), "0\r\n") << expected;
+    }
+    // A name that does not convert writes no file.
+    const auto entries = [&] {
+        std::set<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+            found.insert(entry.path());
+        return found;
+    };
+    program({kLogPassage10ms}, "bad\x83.csv");
+    const auto before = entries();
+    start();
+    cycles(1);
+    EXPECT_EQ(engine->close(), 1);
+    EXPECT_EQ(entries(), before);
+}
+
+TEST_F(Cycle, ALogFileNamingAFifoIsRefusedWithoutBlockingTheClose) {
+    const std::string fifo = dir.file("fifo.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    program({kLogPassage10ms}, "fifo.csv");
+    start();
+    cycles(1);
+    auto closing = std::async(std::launch::async, [&] { return engine->close(); });
+    if (closing.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the close waits for a reader of the FIFO";
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // lets the writer go on
+        closing.wait();
+        ::close(reader);
+    }
+    EXPECT_EQ(closing.get(), 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(Cycle, StaleAnswersAreDiscarded) {
     program({});
     start();
@@ -248,6 +299,53 @@ TEST_F(Cycle, FailedReadsKeepTheLastSampleSoNoTransitionFires) {
     EXPECT_EQ(data().port0, 0xFF);
     engine->close();
     EXPECT_EQ(csv(), "x\r\nx\r\n") << "one change in, one change out";
+}
+
+// The board model behind reads that wait their whole time-out when no answer is queued, as a real device's
+// reads do; the waiting moves the platform's clock.
+class WaitingDevice final : public hid::Device {
+public:
+    WaitingDevice(vboard::BoardModel& model, test::FakePlatform& platform)
+        : inner_(model), platform_(platform) {}
+    bool attributes(std::uint16_t& vendorId, std::uint16_t& productId) override {
+        return inner_.attributes(vendorId, productId);
+    }
+    bool reportLengths(hid::ReportLengths& lengths) override { return inner_.reportLengths(lengths); }
+    int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
+        const int n = inner_.read(buffer, length, timeoutMs);
+        if (n < 0) platform_.elapsedMs += timeoutMs;
+        return n;
+    }
+    bool write(const std::uint8_t* report, std::size_t length) override {
+        return inner_.write(report, length);
+    }
+
+private:
+    vboard::ModelDevice inner_;
+    test::FakePlatform& platform_;
+};
+
+TEST_F(Cycle, AMuteBoardCostsEachCycleNoMoreThanTheReadDeadline) {
+    program({});
+    test::FakePlatform p;
+    p.cwd = dir.cwd();
+    p.backend.add("/dev/mute", [&] { return std::make_unique<WaitingDevice>(board, p); });
+    Engine e(p);
+    ASSERT_EQ(e.open(), 1);
+    test::FakeTimer& t = p.armedTimer();
+    for (int i = 0; i < 3; ++i)
+        t.fire();
+    board.setSilent(true);
+    t.fire(); // reads the answer queued before the silence
+    const long before = p.elapsedMs.load();
+    t.fire();
+    EXPECT_LE(p.elapsedMs.load() - before, DeviceLink::kReadDeadlineMs + 1) << "the cycle keeps its period";
+    CtlData d{};
+    e.getCtlData(d);
+    for (int i = 0; i < DeviceLink::kReadAttempts; ++i)
+        EXPECT_STREQ(d.events[i].text, "readKaldex NG") << "every attempt is recorded, those cut short too";
+    EXPECT_EQ(d.events[DeviceLink::kReadAttempts].text[0], '\0');
+    e.close();
 }
 
 TEST_F(Cycle, WithoutAnyAcceptedReportThePortReadsAllEnergized) {

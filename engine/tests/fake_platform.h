@@ -1,11 +1,13 @@
 #pragma once
 // A platform for engine tests: boards are in-process board models, the timer fires only when the test says
-// so, time does not pass, and clipboard texts are collected.
+// so, time passes only by sleeps (and where a test moves it), and clipboard texts are collected.
 #include "platform.h"
 #include "virtual_board/board_model.h"
 #include "virtual_board/model_device.h"
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -40,10 +42,20 @@ private:
     void* context_ = nullptr;
 };
 
-// Devices by path: a board model, or nullptr for a path that cannot be opened.
+// Devices by path: a board model, a device of the test's own making, or nullptr for a path that cannot be
+// opened.
 class FakeBackend final : public hid::Backend {
 public:
-    void add(std::string path, vboard::BoardModel* model) { devices_.emplace_back(std::move(path), model); }
+    using Factory = std::function<std::unique_ptr<hid::Device>()>;
+
+    void add(std::string path, vboard::BoardModel* model) {
+        Factory factory;
+        if (model != nullptr) factory = [model] { return std::make_unique<vboard::ModelDevice>(*model); };
+        add(std::move(path), std::move(factory));
+    }
+    void add(std::string path, Factory factory) {
+        devices_.emplace_back(std::move(path), std::move(factory));
+    }
     std::vector<std::string> enumerate() override {
         std::vector<std::string> paths;
         for (const auto& d : devices_)
@@ -52,16 +64,16 @@ public:
     }
     std::unique_ptr<hid::Device> open(const std::string& path) override {
         for (const auto& d : devices_)
-            if (d.first == path && d.second != nullptr) {
+            if (d.first == path && d.second) {
                 ++opened;
-                return std::make_unique<vboard::ModelDevice>(*d.second);
+                return d.second();
             }
         return nullptr;
     }
     int opened = 0;
 
 private:
-    std::vector<std::pair<std::string, vboard::BoardModel*>> devices_;
+    std::vector<std::pair<std::string, Factory>> devices_;
 };
 
 class FakePlatform final : public Platform {
@@ -73,7 +85,13 @@ public:
         return t;
     }
     LocalTime now() override { return clock; }
-    void sleepMs(int milliseconds) override { sleptMs += milliseconds; }
+    void sleepMs(int milliseconds) override {
+        sleptMs += milliseconds;
+        elapsedMs += milliseconds;
+    }
+    std::chrono::steady_clock::time_point steadyNow() override {
+        return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(elapsedMs.load());
+    }
     bool currentDirectory(std::string& directory) override {
         if (cwd.empty()) return false;
         directory = cwd;
@@ -92,6 +110,7 @@ public:
     std::atomic<FakeTimer*> timer{nullptr};
     LocalTime clock{2026, 12, 7, 9, 5, 3};
     std::atomic<long> sleptMs{0};
+    std::atomic<long> elapsedMs{0}; // the monotonic clock: it moves by sleeps and by what a test adds
     std::string cwd;
     std::vector<std::string> clipboardTexts;
 };

@@ -170,15 +170,43 @@ TEST_F(Lifecycle, ADeepWorkingDirectoryIsTheBaseDirectory) {
     engine->close();
 }
 
-TEST_F(Lifecycle, ReportsUpTo65BytesAreServedAndLongerOnesAreNot) {
+// A KALDEX board that declares the given report lengths and counts the reports written to it.
+class DeclaredLengths final : public hid::Device {
+public:
+    DeclaredLengths(hid::ReportLengths lengths, int& writes) : lengths_(lengths), writes_(writes) {}
+    bool attributes(std::uint16_t& vendorId, std::uint16_t& productId) override {
+        vendorId = kKaldexVendorId;
+        productId = 0x0100;
+        return true;
+    }
+    bool reportLengths(hid::ReportLengths& lengths) override {
+        lengths = lengths_;
+        return true;
+    }
+    int read(std::uint8_t*, std::size_t, int) override { return -1; }
+    bool write(const std::uint8_t*, std::size_t) override { return ++writes_ > 0; }
+
+private:
+    hid::ReportLengths lengths_;
+    int& writes_;
+};
+
+TEST_F(Lifecycle, ReportsOf4To65BytesAreServedAndOthersAreNot) {
     vboard::BoardModel wide({.inputLength = 65, .outputLength = 65});
     vboard::BoardModel tooWide({.inputLength = 66, .outputLength = 9});
+    int writes = 0;
     test::FakePlatform p;
     p.cwd = dir.cwd();
     p.backend.add("/dev/too-wide", &tooWide);
+    // Too short for the command, value and sequence bytes after the report ID.
+    for (const hid::ReportLengths lengths : {hid::ReportLengths{3, 9}, {9, 3}, {1, 1}})
+        p.backend.add("/dev/too-short-" + std::to_string(lengths.input) + "-" +
+                          std::to_string(lengths.output),
+                      [lengths, &writes] { return std::make_unique<DeclaredLengths>(lengths, writes); });
     Engine e(p);
     EXPECT_EQ(e.open(), 0);
     EXPECT_EQ(tooWide.reportCount(), 0u);
+    EXPECT_EQ(writes, 0);
     p.backend.add("/dev/wide", &wide);
     ASSERT_EQ(e.open(), 1);
     wide.setPort0Input(0xA5);

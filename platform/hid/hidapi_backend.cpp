@@ -1,6 +1,7 @@
 // Real boards through hidapi's hidraw backend. hidapi of this generation reports neither report lengths nor
 // whether a device numbers its reports, so both come from the report descriptor, read from the hidraw node.
 #include "hid/backends.h"
+#include "hid/device_lock.h"
 #include "hid/report_descriptor.h"
 #include "hid/unique_fd.h"
 
@@ -99,9 +100,9 @@ NodeInfo queryNode(const std::string& path) {
 
 class HidapiDevice : public Device {
 public:
-    HidapiDevice(hid_device* device, std::optional<Identity> identity,
+    HidapiDevice(UniqueFd lock, hid_device* device, std::optional<Identity> identity,
                  std::optional<DescriptorLengths> lengths)
-        : device_(device), identity_(identity), lengths_(lengths) {}
+        : lock_(std::move(lock)), device_(device), identity_(identity), lengths_(lengths) {}
     ~HidapiDevice() override { hid_close(device_); }
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
@@ -143,6 +144,7 @@ public:
     }
 
 private:
+    UniqueFd lock_; // released after the device is closed
     hid_device* device_;
     std::optional<Identity> identity_;
     std::optional<DescriptorLengths> lengths_;
@@ -169,6 +171,9 @@ public:
 
     std::unique_ptr<Device> open(const std::string& path) override {
         if (!library_.ok()) return nullptr;
+        // A board that another process (or another open here) controls is not available.
+        UniqueFd lock = lockDevice(path);
+        if (!lock.valid()) return nullptr;
         hid_device* device = hid_open_path(path.c_str());
         if (device == nullptr) return nullptr;
         NodeInfo node = queryNode(path);
@@ -178,7 +183,7 @@ public:
         }
         std::optional<DescriptorLengths> lengths;
         if (node.descriptor) lengths = parseReportDescriptor(*node.descriptor);
-        return std::make_unique<HidapiDevice>(device, node.identity, lengths);
+        return std::make_unique<HidapiDevice>(std::move(lock), device, node.identity, lengths);
     }
 
 private:

@@ -8,16 +8,28 @@
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
+#include <map>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zelk::hid {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// How long an open waits for the hello of a board that it was not given by the last enumeration.
 constexpr int kHelloTimeoutMs = 1000;
+// All hello waits of one search (an enumeration and the opens of its paths) together take no longer than
+// this, however many sockets accept and never greet.
+constexpr auto kSearchBudget = std::chrono::milliseconds(1000);
+// A board that works greets within this; one that is slower makes the search wait for the hellos of the
+// boards after it at the same time.
+constexpr auto kPromptHello = std::chrono::milliseconds(50);
 // A board that stops taking reports until its socket buffer is full makes writes fail after this long.
 constexpr int kWriteTimeoutMs = 100;
 
@@ -35,10 +47,8 @@ bool endsWithSuffix(const std::string& name) {
            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Waits for events on fd for at most timeoutMs, restarting after signals with the time that is left.
-bool waitFor(int fd, short events, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+// Waits for events on fd until the deadline, restarting after signals with the time that is left.
+bool waitUntil(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         pollfd p{fd, events, 0};
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -46,6 +56,31 @@ bool waitFor(int fd, short events, int timeoutMs) {
         if (r > 0) return true;
         if (r == 0 || errno != EINTR) return false;
     }
+}
+
+bool waitFor(int fd, short events, int timeoutMs) {
+    return waitUntil(fd, events, Clock::now() + std::chrono::milliseconds(timeoutMs));
+}
+
+// A non-blocking connection to the board socket at path; invalid when nobody listens or the path is too long.
+UniqueFd connectTo(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) return {};
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    // Non-blocking, so a board whose backlog is full fails the open instead of stalling it.
+    UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+        fd.reset();
+    return fd;
+}
+
+// The hello waiting on fd, if a valid one is there.
+std::optional<vproto::Hello> takeHello(int fd) {
+    std::uint8_t bytes[vproto::kHelloLength + 1];
+    const ssize_t n = ::recv(fd, bytes, sizeof(bytes), MSG_DONTWAIT);
+    if (n <= 0) return std::nullopt;
+    return vproto::decodeHello(bytes, static_cast<std::size_t>(n));
 }
 
 class VirtualDevice : public Device {
@@ -106,6 +141,9 @@ public:
     }
 
     std::vector<std::string> enumerate() override {
+        listed_.clear();
+        verdicts_.clear();
+        searchDeadline_ = Clock::now() + kSearchBudget;
         std::vector<std::string> names;
         if (!directoryIsTrusted(directory_)) return {};
         DIR* dir = ::opendir(directory_.c_str());
@@ -120,11 +158,9 @@ public:
         ::closedir(dir);
         // std::string compares as unsigned bytes: byte order of the names.
         std::sort(names.begin(), names.end());
-        std::vector<std::string> paths;
-        paths.reserve(names.size());
         for (const auto& name : names)
-            paths.push_back(directory_ + "/" + name);
-        return paths;
+            listed_.push_back(directory_ + "/" + name);
+        return listed_;
     }
 
     std::unique_ptr<Device> open(const std::string& path) override {
@@ -135,28 +171,72 @@ public:
             return nullptr;
         if (!endsWithSuffix(path.substr(slash + 1)) || !directoryIsTrusted(directory_)) return nullptr;
 
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.size() >= sizeof(address.sun_path)) return nullptr;
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-
-        // Non-blocking, so a board whose backlog is full fails the open instead of stalling it.
-        UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        const auto listed = std::find(listed_.begin(), listed_.end(), path);
+        const auto verdict = verdicts_.find(path);
+        if (verdict != verdicts_.end() && !verdict->second) return nullptr; // no hello within the search
+        UniqueFd fd = connectTo(path);
         if (!fd.valid()) return nullptr;
-        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
-            return nullptr;
-
-        if (!waitFor(fd.get(), POLLIN, kHelloTimeoutMs)) return nullptr;
-        std::uint8_t bytes[vproto::kHelloLength + 1];
-        const ssize_t n = ::recv(fd.get(), bytes, sizeof(bytes), MSG_DONTWAIT);
-        if (n <= 0) return nullptr;
-        const auto hello = vproto::decodeHello(bytes, static_cast<std::size_t>(n));
+        if (listed == listed_.end()) {
+            if (!waitFor(fd.get(), POLLIN, kHelloTimeoutMs)) return nullptr;
+        } else {
+            // A prompt wait for this board alone, then, while the search's time lasts, a wait for it and the
+            // boards after it together. A board that works always gets its prompt wait.
+            const auto now = Clock::now();
+            const auto limit = std::max(searchDeadline_, now + kPromptHello);
+            if (!waitUntil(fd.get(), POLLIN, now + kPromptHello) &&
+                (Clock::now() >= limit || !waitTogether(fd.get(), std::next(listed), limit)))
+                return nullptr;
+        }
+        const auto hello = takeHello(fd.get());
         if (!hello) return nullptr;
         return std::make_unique<VirtualDevice>(std::move(fd), *hello);
     }
 
 private:
+    // Waits until fd is readable or the limit passes, and meanwhile probes the listed boards from `later` on
+    // that have no verdict yet: each is connected, its hello (or its silence until the limit) is its
+    // verdict, and the connection is closed again. A board is thus waited for once in a search, not once
+    // for each board before it that keeps silent.
+    bool waitTogether(int fd, std::vector<std::string>::const_iterator later, Clock::time_point limit) {
+        std::vector<pollfd> fds{{fd, POLLIN, 0}};
+        std::vector<UniqueFd> probes;
+        std::vector<std::string> probed;
+        for (; later != listed_.cend(); ++later) {
+            if (verdicts_.count(*later) != 0) continue;
+            UniqueFd probe = connectTo(*later);
+            if (!probe.valid()) {
+                verdicts_[*later] = false;
+                continue;
+            }
+            fds.push_back({probe.get(), POLLIN, 0});
+            probes.push_back(std::move(probe));
+            probed.push_back(*later);
+        }
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - Clock::now()).count();
+            const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(left, 0)));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) break;
+            for (std::size_t i = 1; i < fds.size(); ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+                verdicts_[probed[i - 1]] = takeHello(fds[i].fd).has_value();
+                probes[i - 1].reset();
+                fds[i].fd = -1; // poll skips it from now on
+            }
+            if (fds[0].revents != 0) return true;
+        }
+        // Boards still silent when the search's time is spent are not waited for again in this search.
+        for (std::size_t i = 1; i < fds.size(); ++i)
+            if (fds[i].fd >= 0) verdicts_[probed[i - 1]] = false;
+        return false;
+    }
+
     std::string directory_;
+    // The current search: the paths of the last enumeration, the verdicts of the boards probed so far (true:
+    // it greeted) and the end of the search's time for hellos.
+    std::vector<std::string> listed_;
+    std::map<std::string, bool> verdicts_;
+    Clock::time_point searchDeadline_;
 };
 
 } // namespace

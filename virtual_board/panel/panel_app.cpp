@@ -16,22 +16,27 @@ namespace {
 constexpr int kScreenMargin = 24;
 } // namespace
 
-int runPanelApp(int argc, char** argv, BoardModel& model, const ServerOptions& serverOptions,
-                const std::vector<ScheduledInput>& schedule, int stopSignalFd) {
+int runPanelApp(int argc, char** argv, BoardModel& model, Port1Relay& port1,
+                const ServerOptions& serverOptions, const std::vector<ScheduledInput>& schedule,
+                int stopSignalFd) {
     QApplication app(argc, argv);
     BoardServer server(model, serverOptions);
     SimPanel panel(model, server);
-    model.setPort1Listener([show = panel.port1Listener()](std::uint8_t value) {
-        std::printf("port1 0x%02X\n", value);
-        std::fflush(stdout);
-        show(value);
-    });
     std::string error;
     if (!server.start(&error)) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
         return 1;
     }
-    std::fputs(boardBanner(server.socketPath(), model.config()).c_str(), stderr);
+    std::fputs(boardBanner(server.socketPath(), model.config(), server.realtimeRefusal()).c_str(), stderr);
+
+    // Port-1 changes come from the answering thread through the relay: that thread never waits on the GUI.
+    QSocketNotifier port1Changes(port1.fd(), QSocketNotifier::Read);
+    QObject::connect(&port1Changes, &QSocketNotifier::activated, &panel, [&port1, &panel] {
+        port1.drain([&panel](std::uint8_t value) {
+            printPort1(value);
+            panel.showPort1(value);
+        });
+    });
 
     QSocketNotifier stopSignals(stopSignalFd, QSocketNotifier::Read);
     QObject::connect(&stopSignals, &QSocketNotifier::activated, &app, [stopSignalFd] {

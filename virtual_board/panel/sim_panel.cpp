@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -85,13 +84,6 @@ SimPanel::SimPanel(BoardModel& model, const BoardServer& server, QWidget* parent
     poll_->start(kPollMs);
     refresh();
     showPort1(model_.port1Output());
-}
-
-std::function<void(std::uint8_t)> SimPanel::port1Listener() {
-    return [this](std::uint8_t value) {
-        QMetaObject::invokeMethod(
-            this, [this, value] { showPort1(value); }, Qt::QueuedConnection);
-    };
 }
 
 void SimPanel::refresh() {

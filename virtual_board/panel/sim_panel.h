@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -20,18 +19,15 @@ namespace zelk::vboard {
 inline constexpr char16_t kEnergizedMark = u'●';
 inline constexpr char16_t kReleasedMark = u'○';
 
-// A click on a switch energizes or releases that port-0 input pin of the model. The lamps follow the model's
-// port-1 output value; changes arrive from the server's thread through port1Listener(). The connection state
-// and the switches (which a schedule may also change) are polled from the model and the server. The model
-// and the server must outlive the panel, and the server must stop before the panel goes.
+// A click on a switch energizes or releases that port-0 input pin of the model. The lamps show the port-1
+// output values handed to showPort1() (kaldex-sim relays them from the answering thread). The connection
+// state and the switches (which a schedule may also change) are polled from the model and the server. The
+// model and the server must outlive the panel.
 class SimPanel : public QWidget {
 public:
     static constexpr int kPollMs = 100;
 
     SimPanel(BoardModel& model, const BoardServer& server, QWidget* parent = nullptr);
-
-    // For the model's port-1 listener: callable from any thread, shows the value on the GUI thread.
-    std::function<void(std::uint8_t)> port1Listener();
 
     // Redraws the switches and the connection state from the model and the server.
     void refresh();

@@ -87,6 +87,7 @@ TEST_F(BoardServerTest, GreetsAndAnswersOverTheSocket) {
     model.setPort0Input(0x7F);
     ASSERT_TRUE(client.send(report(3, 0, 99, 9)));  // wrong length: ignored
     ASSERT_TRUE(client.send(report(3, 0, 98, 13))); // wrong length: ignored
+    ASSERT_TRUE(client.send(Bytes{}));              // zero length: ignored, not the end of the connection
     ASSERT_TRUE(client.send(report(2, 0x0C, 0, 12)));
     ASSERT_TRUE(client.send(report(3, 0, 42, 12)));
     EXPECT_EQ(client.receive(2000), (Bytes{0, 2, 0x7F, 0, 0, 0, 0, 0, 0, 0}));

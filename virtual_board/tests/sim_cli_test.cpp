@@ -94,3 +94,14 @@ TEST(SimSchedule, OrdersByTimeAndNamesBadLines) {
     std::istringstream badCommand("10 port1 0x01\n");
     EXPECT_FALSE(parseSchedule(badCommand, schedule, error));
 }
+
+TEST(SimBanner, SaysWhenAnswersMayComeLate) {
+    const BoardConfig board;
+    const std::string fast = boardBanner("/run/b/kaldex0.sock", board);
+    EXPECT_EQ(fast.find("normal priority"), std::string::npos) << fast;
+    const std::string slow = boardBanner("/run/b/kaldex0.sock", board, "Operation not permitted");
+    EXPECT_EQ(slow.rfind(fast, 0), 0u) << "the board's line first";
+    EXPECT_NE(slow.find("normal priority, real-time priority refused (Operation not permitted)"),
+              std::string::npos)
+        << slow;
+}
