@@ -219,10 +219,10 @@ TEST_F(BlockEditor, EnterOrAClickShowsTheLineAndEscClosesNothing) {
     EXPECT_EQ(form.focusWidget(), form.grdLg) << "the grid has the focus when the form opens";
     QTest::keyClick(form.grdLg, Qt::Key_Down);
     EXPECT_EQ(currentGridRow(form.grdLg), 2);
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "100         ") << "arrow keys do not show the line";
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "100") << "arrow keys do not show the line";
     QTest::keyClick(form.grdLg, Qt::Key_Return);
     EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0001");
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101         ");
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101");
 
     const QRect cell = form.grdLg->visualItemRect(form.grdLg->item(2, 3));
     QTest::mouseClick(form.grdLg->viewport(), Qt::LeftButton, {}, cell.center());
