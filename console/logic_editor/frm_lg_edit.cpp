@@ -190,6 +190,7 @@ void frmLgEdit::cmdAddLine_Click() {
     insertGridRow(grdLg, row);
     renumberLines();
     setCurrentGridRow(grdLg, row);
+    frmEdit->showLine(); // so that "行設定" writes the line the user sees
 }
 
 void frmLgEdit::cmdDelLine_Click() {
@@ -199,6 +200,7 @@ void frmLgEdit::cmdDelLine_Click() {
     }
     deleteLine();
     renumberLines();
+    frmEdit->showLine(); // the line now current, not the deleted one
 }
 
 void frmLgEdit::cmdClrLine_Click() {

@@ -173,6 +173,8 @@ TEST_F(BlockEditor, AddingInsertsAnEmptyLineAtTheCurrentOne) {
     EXPECT_EQ(cellText(form.grdLg, 4, 0), "0003");
     EXPECT_EQ(action(form, 4), "102         ");
     EXPECT_EQ(currentGridRow(form.grdLg), 3) << "the new line is the current one";
+    EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0002") << "and the composer shows it";
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "");
 }
 
 TEST_F(BlockEditor, DeletingLineZeroMovesTheOthersUp) {
@@ -185,6 +187,11 @@ TEST_F(BlockEditor, DeletingLineZeroMovesTheOthersUp) {
     EXPECT_EQ(cellText(form.grdLg, 2, 0), "0001");
     EXPECT_EQ(action(form, 1), "101         ");
     EXPECT_EQ(action(form, 2), "102         ");
+    // The composer shows the line now numbered 0000, so "行設定" writes what the user sees.
+    EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0000");
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101");
+    form.frmEdit->cmdLineSet->click();
+    EXPECT_EQ(action(form, 1), "101         ");
 
     setCurrentGridRow(form.grdLg, 2); // the last line: the current row stays on a line
     form.cmdDelLine->click();
