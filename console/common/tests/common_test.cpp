@@ -6,6 +6,7 @@
 #include "common/text_helpers.h"
 #include "common/window_layout.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,14 +24,13 @@ namespace {
 
 class Ini : public ::testing::Test {
 protected:
-    Ini() { setProgramDirectory(dir.path()); }
-    ~Ini() override { setProgramDirectory({}); }
     void write(const QString& name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
 };
 
 TEST_F(Ini, MissingKeySectionOrFileReadsEmptyAndNotFound) {
@@ -60,8 +60,7 @@ TEST_F(Ini, WritesRoundTripAndFailuresAreReported) {
     writeIni("new.ini", "S", "名前", "値①", failed);
     EXPECT_FALSE(failed);
     EXPECT_EQ(readIni("new.ini", "S", "名前"), "値①");
-    setProgramDirectory(dir.filePath("no/such/dir"));
-    writeIni("new.ini", "S", "K", "v", failed);
+    writeIni("no/such/dir/new.ini", "S", "K", "v", failed);
     EXPECT_TRUE(failed);
 }
 

@@ -4,6 +4,7 @@
 #include "common/text_helpers.h"
 #include "detail_editors/frm_exec_dtl.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,14 +37,12 @@ QStringList items(const QComboBox* combo) {
 class ExecDtl : public ::testing::Test {
 protected:
     ExecDtl() : grdWkLG(1, 14) {
-        setProgramDirectory(dir.path());
         recordedMessages().clear();
         cmbExec.addItems(
             {"NONE:なし", "OUT :固定出力", "OUTR:反転出力", "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"});
         writeFile("[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\n[LG_VAR_DEF]\r\nVAR_NAME_00=開始\r\n"
                   "VAR_NAME_03= COUNT \r\nVAR_NAME_04=   \r\nVAR_NAME_07=LAST\r\n");
     }
-    ~ExecDtl() override { setProgramDirectory({}); }
 
     void writeFile(const QString& text) {
         QFile file(dir.filePath(kLogicFile));
@@ -65,6 +64,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
     QComboBox cmbExec;
     QTableWidget grdWkLG;
 };

@@ -3,7 +3,9 @@
 #include "common/ini.h"
 #include "detail_editors/frm_var_edit.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,11 +19,7 @@ using testing::recordedMessages;
 
 class VarEdit : public ::testing::Test {
 protected:
-    VarEdit() {
-        setProgramDirectory(dir.path());
-        recordedMessages().clear();
-    }
-    ~VarEdit() override { setProgramDirectory({}); }
+    VarEdit() { recordedMessages().clear(); }
 
     QString path() const { return dir.filePath(kLogicFile); }
     void writeFile(const QString& text) {
@@ -38,6 +36,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
 };
 
 TEST_F(VarEdit, NamesMayTakeTwelveCodePage932Bytes) {
