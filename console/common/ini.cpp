@@ -55,4 +55,8 @@ bool writeIni(const QString& fileName, const QString& section, const QString& ke
     return !failed;
 }
 
+QString saveFailedMessage(const QString& fileName) {
+    return QStringLiteral("%1 に保存できませんでした").arg(QDir::toNativeSeparators(iniPath(fileName)));
+}
+
 } // namespace zelk::console

@@ -25,4 +25,7 @@ void writeIni(const QString& fileName, const QString& section, const QString& ke
               bool& failed);
 bool writeIni(const QString& fileName, const QString& section, const QString& key, const QString& value);
 
+// The message that tells the user a save into the INI file failed, naming the file with its folder.
+QString saveFailedMessage(const QString& fileName);
+
 } // namespace zelk::console

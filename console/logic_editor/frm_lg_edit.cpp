@@ -1,5 +1,6 @@
 #include "logic_editor/frm_lg_edit.h"
 
+#include "common/ini.h"
 #include "common/message.h"
 #include "common/text_helpers.h"
 #include "common/window_layout.h"
@@ -211,16 +212,18 @@ void frmLgEdit::cmdClrLine_Click() {
 }
 
 void frmLgEdit::cmdOK_Click() {
-    saveMainBlock();
-    accept();
+    if (saveMainBlock()) accept();
 }
 
 void frmLgEdit::cmdApply_Click() {
     saveMainBlock();
 }
 
-void frmLgEdit::saveMainBlock() {
-    saveBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock);
+// A save that did not reach the file is reported and keeps the form open with the edits.
+bool frmLgEdit::saveMainBlock() {
+    if (saveBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock)) return true;
+    showMessage(this, saveFailedMessage(kLogicFile));
+    return false;
 }
 
 void frmLgEdit::renumberLines() {

@@ -203,6 +203,34 @@ TEST_F(VarEdit, StoredTextsLongerThanTheInputLimitsAreNotCut) {
     EXPECT_EQ(form.txtVarCmnt[0]->maxLength(), 32);
 }
 
+TEST_F(VarEdit, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kLogicFile)); // a folder in the file's place: no write can succeed
+    frmVarEdit form;
+    form.show();
+    form.txtVarName[0]->setText("COUNT");
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{QDir::toNativeSeparators(path()) + " に保存できませんでした"});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.txtVarName[0]->text(), "COUNT");
+}
+
+// Lines that end in a lone CR (a file from an old editor, or one cut short) read and write like CRLF lines.
+TEST_F(VarEdit, ACarriageReturnOnlyFileRoundTrips) {
+    writeFile(
+        "[LG_CONTENTS]\rVARIABLE_CNT=8\rLG_MAIN_CNT=0\r[LG_VAR_DEF]\rVAR_NAME_00=旧名\rVAR_VALUE_00=1\r");
+    frmVarEdit form;
+    EXPECT_EQ(form.txtVarName[0]->text(), "旧名");
+    form.txtVarName[0]->setText("新名");
+    form.txtValue[1]->setText("7");
+    form.cmdOK->click();
+    EXPECT_TRUE(recordedMessages().isEmpty()) << recordedMessages().join('\n').toStdString();
+    frmVarEdit reopened;
+    EXPECT_EQ(reopened.txtVarName[0]->text(), "新名");
+    EXPECT_EQ(reopened.txtValue[0]->text(), "1");
+    EXPECT_EQ(reopened.txtValue[1]->text(), "7");
+    EXPECT_EQ(readIni(kLogicFile, "LG_CONTENTS", "LG_MAIN_CNT"), "0");
+}
+
 TEST_F(VarEdit, SavingIntoNoFileWritesTheWholeTableInOrder) {
     frmVarEdit form;
     form.cmdOK->click();

@@ -4,6 +4,7 @@
 #include "logic_editor/line_composer.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -275,6 +276,18 @@ TEST_F(BlockEditor, ALongLogFileNameFromTheFileIsSavedWhole) {
     EXPECT_EQ(form.txtCsvLog->text().toLatin1(), name);
     form.cmdOK->click();
     EXPECT_NE(fileBytes().indexOf("CSV_FNAME=" + name + "\r\n"), -1);
+}
+
+TEST_F(BlockEditor, AFailedSaveIsReportedAndKeepsTheFormOpen) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kLogicFile)); // a folder in the file's place: no write can succeed
+    frmLgEdit form;
+    form.show();
+    form.txtCsvLog->setText("run.csv");
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(),
+              QStringList{QDir::toNativeSeparators(path()) + u" に保存できませんでした"_s});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.txtCsvLog->text(), "run.csv");
 }
 
 TEST_F(BlockEditor, TheFormOpensAtItsOpenersTopLeft) {
