@@ -20,7 +20,7 @@ void describeCommandLine(QCommandLineParser& parser) {
     parser.addOption(
         {kDirOption,
          QStringLiteral("LogicCtl.ini、ZELK_SCR.ini とログファイルを置く作業フォルダ(無ければ作成)"),
-         QStringLiteral("フォルダ")});
+         QStringLiteral("dir")});
 }
 
 // --help and --version answer on the terminal and need no display.
