@@ -64,7 +64,9 @@ WorkFolderPlaces workFolderPlaces(const QString& requested) {
 WorkFolder chooseWorkFolder(const WorkFolderPlaces& places) {
     if (!places.requested.isEmpty()) {
         const QString folder = QDir::cleanPath(QDir(places.requested).absolutePath());
+        const bool made = !QFileInfo::exists(folder);
         if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) return {{}, cannotUse(folder)};
+        if (made) seedSamples(folder, places.samplesDir);
         return {folder, {}};
     }
     if (holdsSettings(places.programDir)) return {QDir::cleanPath(places.programDir), {}};

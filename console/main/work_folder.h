@@ -26,10 +26,11 @@ struct WorkFolder {
     QString error;
 };
 
-// Chooses the work folder: the requested one, created when missing; else the program's folder when it holds
-// LogicCtl.ini or ZELK_SCR.ini (the portable layout); else "zelk" in the user's data folder, created
-// (readable only by the user) when missing, with the installed samples copied into it where the files are
-// missing. A file that is there is never overwritten.
+// Chooses the work folder: the requested one, created with copies of the installed samples when missing (a
+// folder that exists is used as it is); else the program's folder when it holds LogicCtl.ini or
+// ZELK_SCR.ini (the portable layout); else "zelk" in the user's data folder, created (readable only by the
+// user) when missing, with the samples copied into it where the files are missing. A file that is there is
+// never overwritten.
 WorkFolder chooseWorkFolder(const WorkFolderPlaces& places);
 
 // The window caption followed by the work folder, the home folder shortened to "~".

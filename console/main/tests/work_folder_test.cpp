@@ -39,14 +39,18 @@ protected:
     WorkFolderPlaces places;
 };
 
-TEST_F(WorkFolderChoice, TheDirOptionWinsAndIsCreated) {
+TEST_F(WorkFolderChoice, TheDirOptionWinsAndANewFolderGetsTheSamples) {
     QFile(root.filePath("bin/ZELK_SCR.ini")).open(QIODevice::WriteOnly);
     places.requested = root.filePath("given/deeper");
     const WorkFolder chosen = chooseWorkFolder(places);
     EXPECT_EQ(chosen.error, "");
     EXPECT_EQ(chosen.path, root.filePath("given/deeper"));
-    EXPECT_TRUE(QFileInfo(chosen.path).isDir());
-    EXPECT_TRUE(QDir(chosen.path).isEmpty()) << "a folder of the user's choice is not seeded";
+    EXPECT_EQ(readAll(chosen.path + '/' + kScreenFile), readAll(kSamples + '/' + kScreenFile));
+
+    places.requested = root.filePath("given");
+    EXPECT_EQ(chooseWorkFolder(places).path, root.filePath("given"));
+    EXPECT_EQ(QDir(root.filePath("given")).entryList(QDir::Files), QStringList())
+        << "a folder that exists is used as it is";
 }
 
 TEST_F(WorkFolderChoice, TheProgramFolderServesWhenItHoldsASettingsFile) {
@@ -116,9 +120,8 @@ TEST(WorkFolderProgram, HelpAndVersionNeedNoDisplay) {
 TEST(WorkFolderProgram, AJapaneseFolderServesTheEditorsAndTheEngine) {
     recordedMessages().clear();
     QTemporaryDir root;
-    const WorkFolder chosen = chooseWorkFolder({root.filePath("制御"), {}, {}, {}});
+    const WorkFolder chosen = chooseWorkFolder({root.filePath("制御"), {}, {}, kSamples});
     ASSERT_EQ(chosen.error, "");
-    ASSERT_TRUE(QFile::copy(kSamples + '/' + kLogicFile, chosen.path + '/' + kLogicFile));
     const WorkFolderScope workFolder(chosen.path);
     {
         frmVarEdit variables;
