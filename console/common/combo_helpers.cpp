@@ -27,6 +27,23 @@ std::int16_t selectComboItem(QComboBox* combo, const QString& text, bool setText
     return 0;
 }
 
+void showStoredData(QComboBox* combo, const QString& field) {
+    const QString data = withoutPadding(field);
+    selectComboItem(combo, data.isEmpty() ? data : field, true);
+    if (combo->currentIndex() < 0) combo->setEditText(data);
+}
+
+bool dataFitsField(const QComboBox* combo, int width) {
+    const QString text = combo->currentText();
+    return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0 ||
+           byteLength(withoutPadding(text)) <= width;
+}
+
+QString dataTooLongMessage(const QString& place, int width) {
+    return place + QStringLiteral("のデータが") + QString::number(width) +
+           QStringLiteral("バイトを超えています");
+}
+
 bool addVariableItems(QComboBox* combo) {
     const std::optional<std::int32_t> count =
         toInt32Strict(readIni(kLogicFile, QStringLiteral("LG_CONTENTS"), QStringLiteral("VARIABLE_CNT")));

@@ -4,6 +4,8 @@
 #include "profile/profile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include <array>
 
@@ -11,13 +13,9 @@ namespace zelk::console {
 
 namespace {
 
-QString& directoryOverride() {
-    static QString directory;
-    return directory;
-}
-
-std::string iniPath(const QString& fileName) {
-    return toAnsi(programDirectory() + u'/' + fileName);
+// The path as the file system takes it: UTF-8 on Linux, the ANSI code page on Windows.
+std::string nativePath(const QString& fileName) {
+    return QFile::encodeName(iniPath(fileName)).toStdString();
 }
 
 const QString kNotFound = QStringLiteral("みつからんで!");
@@ -25,18 +23,17 @@ const QString kNotFound = QStringLiteral("みつからんで!");
 } // namespace
 
 QString programDirectory() {
-    const QString& custom = directoryOverride();
-    return custom.isEmpty() ? QCoreApplication::applicationDirPath() : custom;
+    return QCoreApplication::applicationDirPath();
 }
 
-void setProgramDirectory(const QString& directory) {
-    directoryOverride() = directory;
+QString iniPath(const QString& fileName) {
+    return QDir::current().absoluteFilePath(fileName);
 }
 
 QString readIni(const QString& fileName, const QString& section, const QString& key, bool& notFound) {
     std::array<char, 512> buffer{};
     profile::getString(toAnsi(section), toAnsi(key), toAnsi(kNotFound), buffer.data(), buffer.size(),
-                       iniPath(fileName));
+                       nativePath(fileName));
     const QString value = fromAnsi(buffer.data()); // up to the first NUL
     notFound = value == kNotFound;
     return notFound ? QString() : value;
@@ -49,13 +46,17 @@ QString readIni(const QString& fileName, const QString& section, const QString& 
 
 void writeIni(const QString& fileName, const QString& section, const QString& key, const QString& value,
               bool& failed) {
-    failed = !profile::writeString(toAnsi(section), toAnsi(key), toAnsi(value), iniPath(fileName));
+    failed = !profile::writeString(toAnsi(section), toAnsi(key), toAnsi(value), nativePath(fileName));
 }
 
 bool writeIni(const QString& fileName, const QString& section, const QString& key, const QString& value) {
     bool failed = false;
     writeIni(fileName, section, key, value, failed);
     return !failed;
+}
+
+QString saveFailedMessage(const QString& fileName) {
+    return QStringLiteral("%1 に保存できませんでした").arg(QDir::toNativeSeparators(iniPath(fileName)));
 }
 
 } // namespace zelk::console

@@ -1,5 +1,6 @@
 #pragma once
-// INI files in the program's directory, read and written through the profile layer in code page 932.
+// INI files in the work folder, read and written through the profile layer. Their contents are code page
+// 932; their names are file-system paths and are never converted.
 #include <QString>
 
 namespace zelk::console {
@@ -7,9 +8,12 @@ namespace zelk::console {
 inline const QString kLogicFile = QStringLiteral("LogicCtl.ini");
 inline const QString kScreenFile = QStringLiteral("ZELK_SCR.ini");
 
-// The directory that holds the running program; tests may point it elsewhere.
+// The directory that holds the running program.
 QString programDirectory();
-void setProgramDirectory(const QString& directory);
+
+// The path of an INI file: in the work folder, which the console makes the process's current directory
+// at start-up, so that it and the engine use the same files.
+QString iniPath(const QString& fileName);
 
 // The value of key (at most 511 bytes). A missing file, section or key, and a stored value equal to the
 // missing-key signal "みつからんで!", give "" with notFound set.
@@ -20,5 +24,8 @@ QString readIni(const QString& fileName, const QString& section, const QString& 
 void writeIni(const QString& fileName, const QString& section, const QString& key, const QString& value,
               bool& failed);
 bool writeIni(const QString& fileName, const QString& section, const QString& key, const QString& value);
+
+// The message that tells the user a save into the INI file failed, naming the file with its folder.
+QString saveFailedMessage(const QString& fileName);
 
 } // namespace zelk::console

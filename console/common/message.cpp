@@ -1,5 +1,7 @@
 #include "common/message.h"
 
+#include "common/window_layout.h"
+
 #include <QMessageBox>
 
 namespace zelk::console {
@@ -13,7 +15,10 @@ void showMessage(QWidget* parent, const QString& text) {
         installedHandler(parent, text);
         return;
     }
+    // A parent makes the box open centred on the window that raised it; a dialog does not take its
+    // parent's font, so it is given the console's.
     QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, parent);
+    box.setFont(consoleFont());
     box.exec();
 }
 

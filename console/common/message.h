@@ -11,7 +11,8 @@ inline const QString kProgramTitle = QStringLiteral("ZELK");
 
 using MessageHandler = void (*)(QWidget* parent, const QString& text);
 
-// Shows text in an OK-only message box captioned "ZELK" (or hands it to the installed handler).
+// Shows text in an OK-only message box captioned "ZELK", in the console's font and centred on parent's
+// window (or hands it to the installed handler).
 void showMessage(QWidget* parent, const QString& text);
 // Installs a handler for showMessage; nullptr restores the message box. Returns the previous handler.
 MessageHandler setMessageHandler(MessageHandler handler);

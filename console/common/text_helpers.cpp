@@ -96,6 +96,13 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+QString withoutPadding(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
 int byteLength(const QString& text) {
     return static_cast<int>(toAnsi(text).size());
 }

@@ -37,6 +37,9 @@ QString midBytes(const QString& text, std::int16_t start, std::int16_t length);
 // The text without the blanks (spaces, not tabs) at either end: the padding of stored fields.
 QString trimBlanks(const QString& text);
 
+// The text without the blanks that pad a stored field at its end.
+QString withoutPadding(const QString& text);
+
 // Bytes of the text in code page 932.
 int byteLength(const QString& text);
 

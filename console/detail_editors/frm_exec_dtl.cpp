@@ -174,10 +174,10 @@ std::optional<FormError> frmExecDtl::initDetail() {
     }
 
     // The current pairs: a kind the row does not offer shows the empty item; data no item begins with
-    // stands as typed text, trailing blanks included.
+    // stands as typed text without its padding.
     for (int k = 0; k < kDetails; ++k) {
         cmbDetl[k]->setCurrentIndex(zelk::console::selectComboItem(cmbDetl[k], workCell(2 * k), false));
-        zelk::console::selectComboItem(cmbDetlData[k], workCell(2 * k + 1), true);
+        zelk::console::showStoredData(cmbDetlData[k], workCell(2 * k + 1));
     }
     return std::nullopt;
 }
@@ -197,8 +197,17 @@ void frmExecDtl::setWorkCell(int column, const QString& text) {
     }
 }
 
-// Each pair as the stored line holds it: the kind cut or blank-padded to 4 bytes, the data to 12.
+// Each pair as the stored line holds it: the kind cut or blank-padded to 4 bytes, the data to 12. Typed
+// data longer than 12 bytes is refused with a message naming its row; nothing is written then.
 void frmExecDtl::cmdOK_Click() {
+    for (int k = 0; k < kDetails; ++k) {
+        if (!zelk::console::dataFitsField(cmbDetlData[k], kDataBytes)) {
+            zelk::console::showMessage(this,
+                                       zelk::console::dataTooLongMessage(lblVarCnt[k]->text(), kDataBytes));
+            cmbDetlData[k]->setFocus();
+            return;
+        }
+    }
     for (int k = 0; k < kDetails; ++k) {
         setWorkCell(2 * k, zelk::console::padField(cmbDetl[k]->currentText(), kKindBytes));
         setWorkCell(2 * k + 1, zelk::console::padField(cmbDetlData[k]->currentText(), kDataBytes));

@@ -151,25 +151,27 @@ bool frmVarEdit::chkVarDef() {
 }
 
 // The order of the writes decides where new keys land: each goes after the last key of its section.
-// A failed write is not reported; the others still happen.
-void frmVarEdit::saveVarDef() {
+// A failed write does not stop the others; it is reported once, naming the file, and the save counts as
+// failed, so the dialog stays open with what was typed.
+bool frmVarEdit::saveVarDef() {
     using zelk::console::kLogicFile;
     using zelk::console::writeIni;
-    writeIni(kLogicFile, detail::codeText(keys::kContents), detail::codeText(keys::kVariableCount),
-             QString::number(kVariableCount));
+    bool saved = writeIni(kLogicFile, detail::codeText(keys::kContents),
+                          detail::codeText(keys::kVariableCount), QString::number(kVariableCount));
     const QString section = detail::codeText(keys::kVarDef);
     for (int i = 0; i < kRows; ++i) {
-        writeIni(kLogicFile, section, varKey(keys::kVarName, i), txtVarName[i]->text());
-        writeIni(kLogicFile, section, varKey(keys::kVarValue, i), txtValue[i]->text());
-        writeIni(kLogicFile, section, varKey(keys::kVarComment, i), txtVarCmnt[i]->text());
-        writeIni(kLogicFile, section, varKey(keys::kVarType, i), detail::codeText(zelk::codes::kLong));
+        saved &= writeIni(kLogicFile, section, varKey(keys::kVarName, i), txtVarName[i]->text());
+        saved &= writeIni(kLogicFile, section, varKey(keys::kVarValue, i), txtValue[i]->text());
+        saved &= writeIni(kLogicFile, section, varKey(keys::kVarComment, i), txtVarCmnt[i]->text());
+        saved &=
+            writeIni(kLogicFile, section, varKey(keys::kVarType, i), detail::codeText(zelk::codes::kLong));
     }
+    if (!saved) zelk::console::showMessage(this, zelk::console::saveFailedMessage(kLogicFile));
+    return saved;
 }
 
 void frmVarEdit::cmdOK_Click() {
-    if (!chkVarDef()) return;
-    saveVarDef();
-    accept();
+    if (chkVarDef() && saveVarDef()) accept();
 }
 
 void frmVarEdit::cmdApply_Click() {

@@ -36,7 +36,7 @@ private:
     void formLoad();
     void loadVarDef();
     bool chkVarDef();
-    void saveVarDef();
+    bool saveVarDef();
     void cmdOK_Click();
     void cmdApply_Click();
 };

@@ -79,18 +79,19 @@ void loadBlock(QTableWidget* grid, QLineEdit* csvLog, std::string_view countKey,
     csvLog->setText(csvName);
 }
 
-void saveBlock(const QTableWidget* grid, const QLineEdit* csvLog, std::string_view countKey,
+bool saveBlock(const QTableWidget* grid, const QLineEdit* csvLog, std::string_view countKey,
                std::string_view section) {
     const int lines = gridRows(grid) - 1;
-    writeIni(kLogicFile, text(keys::kContents), text(countKey), QString::number(lines));
+    bool saved = writeIni(kLogicFile, text(keys::kContents), text(countKey), QString::number(lines));
     for (int i = 0; i < lines; ++i) {
         const int row = i + 1;
-        writeIni(kLogicFile, text(section), text(keys::lineKey(keys::kLineComp, i)),
-                 joinGroups(grid, row, 0, kCompGroupCount));
-        writeIni(kLogicFile, text(section), text(keys::lineKey(keys::kLineProc, i)),
-                 joinGroups(grid, row, kCompGroupCount, kDetailGroupCount));
+        saved &= writeIni(kLogicFile, text(section), text(keys::lineKey(keys::kLineComp, i)),
+                          joinGroups(grid, row, 0, kCompGroupCount));
+        saved &= writeIni(kLogicFile, text(section), text(keys::lineKey(keys::kLineProc, i)),
+                          joinGroups(grid, row, kCompGroupCount, kDetailGroupCount));
     }
-    writeIni(kLogicFile, text(keys::kLogCsv), text(keys::kCsvFileName), csvLog->text());
+    saved &= writeIni(kLogicFile, text(keys::kLogCsv), text(keys::kCsvFileName), csvLog->text());
+    return saved;
 }
 
 } // namespace zelk::console

@@ -19,8 +19,8 @@ namespace zelk::console {
 void loadBlock(QTableWidget* grid, QLineEdit* csvLog, std::string_view countKey, std::string_view section);
 
 // Writes the count, both keys of every line of the grid and the CSV log file name. Keys of lines beyond
-// the count stay in the file. A failed write is not reported; the save goes on.
-void saveBlock(const QTableWidget* grid, const QLineEdit* csvLog, std::string_view countKey,
+// the count stay in the file. Returns false when a write failed; the others are still made.
+bool saveBlock(const QTableWidget* grid, const QLineEdit* csvLog, std::string_view countKey,
                std::string_view section);
 
 // One field of a line value followed by ",": a blank kind (width 4) is "NONE", anything else is padded

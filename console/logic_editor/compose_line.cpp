@@ -31,23 +31,24 @@ constexpr int kDataWidth = static_cast<int>(kDataBytes);
 constexpr int kFirstDetailColumn = 11;
 constexpr int kWorkCells = 14;
 
-// Each list with its grid column and field width; fixed lists fall back to their first item.
+// Each list with its grid column and field width; fixed lists fall back to their first item. The editable
+// lists take typed data and are named, as their rows are, in the message that refuses too long a text.
 struct ListField {
     QComboBox* LineComposer::*list;
     int column;
     int width;
-    bool editable;
+    const char16_t* editableRow = nullptr;
 };
 constexpr std::array<ListField, 9> kFields{{
-    {&LineComposer::cmbNext, 1, kKindWidth, false},
-    {&LineComposer::cmbObj, 3, kKindWidth, false},
-    {&LineComposer::cmbObjData, 4, kDataWidth, true},
-    {&LineComposer::cmbCmp, 5, kKindWidth, false},
-    {&LineComposer::cmbCmpData, 6, kDataWidth, false},
-    {&LineComposer::cmbVal, 7, kKindWidth, false},
-    {&LineComposer::cmbValData, 8, kDataWidth, true},
-    {&LineComposer::cmbExec, 9, kKindWidth, false},
-    {&LineComposer::cmbExecData, 10, kDataWidth, true},
+    {&LineComposer::cmbNext, 1, kKindWidth},
+    {&LineComposer::cmbObj, 3, kKindWidth},
+    {&LineComposer::cmbObjData, 4, kDataWidth, u"比較対象"},
+    {&LineComposer::cmbCmp, 5, kKindWidth},
+    {&LineComposer::cmbCmpData, 6, kDataWidth},
+    {&LineComposer::cmbVal, 7, kKindWidth},
+    {&LineComposer::cmbValData, 8, kDataWidth, u"比較値"},
+    {&LineComposer::cmbExec, 9, kKindWidth},
+    {&LineComposer::cmbExecData, 10, kDataWidth, u"実行処理"},
 }};
 
 // The line number of the box: digits only (blanks around them allowed); nothing for anything else.
@@ -75,8 +76,10 @@ void LineComposer::showLine() {
         QComboBox* list = this->*field.list;
         const QString text = cellText(grdLg_, r, field.column);
         // A padded code makes the prefix match exact ("STOP        " is not "STOP->ELEC  ").
-        const int index = selectComboItem(list, text, field.editable);
-        if (!field.editable && index == 0) list->setCurrentIndex(0);
+        if (field.editableRow != nullptr)
+            showStoredData(list, text);
+        else if (selectComboItem(list, text, false) == 0)
+            list->setCurrentIndex(0);
     }
     grdWkLG->setRowCount(1);
     grdWkLG->setColumnCount(kWorkCells);
@@ -94,6 +97,14 @@ bool LineComposer::setLine() {
     if (*n >= kBlockLines) {
         showMessage(window(), QStringLiteral("行番号は0127までです(1ブロック128行まで)"));
         return false;
+    }
+    for (const ListField& field : kFields) {
+        QComboBox* list = this->*field.list;
+        if (field.editableRow != nullptr && !dataFitsField(list, field.width)) {
+            showMessage(window(), dataTooLongMessage(QString::fromUtf16(field.editableRow), field.width));
+            list->setFocus();
+            return false;
+        }
     }
     const int r = *n + 1;
     if (r >= gridRows(grdLg_)) setGridRows(grdLg_, r + 1);

@@ -1,5 +1,6 @@
 #include "logic_editor/frm_lg_edit.h"
 
+#include "common/ini.h"
 #include "common/message.h"
 #include "common/text_helpers.h"
 #include "common/window_layout.h"
@@ -190,6 +191,7 @@ void frmLgEdit::cmdAddLine_Click() {
     insertGridRow(grdLg, row);
     renumberLines();
     setCurrentGridRow(grdLg, row);
+    frmEdit->showLine(); // so that "行設定" writes the line the user sees
 }
 
 void frmLgEdit::cmdDelLine_Click() {
@@ -199,6 +201,7 @@ void frmLgEdit::cmdDelLine_Click() {
     }
     deleteLine();
     renumberLines();
+    frmEdit->showLine(); // the line now current, not the deleted one
 }
 
 void frmLgEdit::cmdClrLine_Click() {
@@ -209,16 +212,18 @@ void frmLgEdit::cmdClrLine_Click() {
 }
 
 void frmLgEdit::cmdOK_Click() {
-    saveMainBlock();
-    accept();
+    if (saveMainBlock()) accept();
 }
 
 void frmLgEdit::cmdApply_Click() {
     saveMainBlock();
 }
 
-void frmLgEdit::saveMainBlock() {
-    saveBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock);
+// A save that did not reach the file is reported and keeps the form open with the edits.
+bool frmLgEdit::saveMainBlock() {
+    if (saveBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock)) return true;
+    showMessage(this, saveFailedMessage(kLogicFile));
+    return false;
 }
 
 void frmLgEdit::renumberLines() {

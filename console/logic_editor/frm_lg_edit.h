@@ -56,5 +56,5 @@ private:
 
     void renumberLines();
     void deleteLine();
-    void saveMainBlock();
+    bool saveMainBlock();
 };

@@ -27,7 +27,8 @@ public:
     // Shows the line grid's current row in the lists, the line-number box, the work row and the explanation.
     void showLine();
     // Writes the lists and the work row into the grid row of the number in txtLineNo. Refuses, with a
-    // message, a number that is no whole number or lies beyond the lines the engine loads (0 .. 127).
+    // message, a number that is no whole number or lies beyond the lines the engine loads (0 .. 127), and
+    // typed data longer than its field.
     bool setLine();
     // The current texts of the nine lists.
     LineTexts listTexts() const;

@@ -129,6 +129,9 @@ void frmZELK::initAll() {
         cmbRevMode->clear();
         cmbRevMode->addItem(QStringLiteral("反転値"));
         cmbRevMode->addItem(QStringLiteral("制御値"));
+        // Until the setting is read the list has no selection (the first item added would be selected),
+        // so a bad setting leaves it so and the ports show raw, as for -1.
+        cmbRevMode->setCurrentIndex(-1);
     }
     const auto mode = screen::readDisplayMode();
     if (const FormError* error = std::get_if<FormError>(&mode)) return fail(*error);

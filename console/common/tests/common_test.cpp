@@ -4,12 +4,17 @@
 #include "common/engine_binding.h"
 #include "common/ini.h"
 #include "common/text_helpers.h"
+#include "common/window_layout.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,14 +24,13 @@ namespace {
 
 class Ini : public ::testing::Test {
 protected:
-    Ini() { setProgramDirectory(dir.path()); }
-    ~Ini() override { setProgramDirectory({}); }
     void write(const QString& name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
 };
 
 TEST_F(Ini, MissingKeySectionOrFileReadsEmptyAndNotFound) {
@@ -56,8 +60,7 @@ TEST_F(Ini, WritesRoundTripAndFailuresAreReported) {
     writeIni("new.ini", "S", "名前", "値①", failed);
     EXPECT_FALSE(failed);
     EXPECT_EQ(readIni("new.ini", "S", "名前"), "値①");
-    setProgramDirectory(dir.filePath("no/such/dir"));
-    writeIni("new.ini", "S", "K", "v", failed);
+    writeIni("no/such/dir/new.ini", "S", "K", "v", failed);
     EXPECT_TRUE(failed);
 }
 
@@ -144,6 +147,32 @@ TEST_F(Ini, AddVariableItemsListsNamedVariables) {
     QComboBox none;
     EXPECT_FALSE(addVariableItems(&none));
     EXPECT_EQ(none.count(), 0);
+}
+
+// A message box is OK-only, captioned ZELK, in the console's font and centred on the window that raised
+// it, also on one not shown yet (a message while a window loads).
+TEST(Message, ABoxUsesTheConsoleFontAndOpensOverItsWindow) {
+    const MessageHandler recording = setMessageHandler(nullptr);
+    QWidget window;
+    window.setGeometry(300, 200, 400, 300);
+    for (const bool shown : {false, true}) {
+        if (shown) window.show();
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            answered = true;
+            EXPECT_EQ(box->windowTitle(), "ZELK");
+            EXPECT_EQ(box->buttons().size(), 1);
+            EXPECT_TRUE(box->font() == consoleFont()) << box->font().toString().toStdString();
+            EXPECT_LE((box->geometry().center() - window.geometry().center()).manhattanLength(), 2)
+                << "window shown: " << shown;
+            box->accept();
+        });
+        showMessage(&window, QStringLiteral("確認"));
+        EXPECT_TRUE(answered);
+    }
+    setMessageHandler(recording);
 }
 
 TEST(EngineBinding, BindsTheBuiltEngineByName) {

@@ -4,14 +4,17 @@
 #include "common/text_helpers.h"
 #include "detail_editors/frm_exec_dtl.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -34,14 +37,12 @@ QStringList items(const QComboBox* combo) {
 class ExecDtl : public ::testing::Test {
 protected:
     ExecDtl() : grdWkLG(1, 14) {
-        setProgramDirectory(dir.path());
         recordedMessages().clear();
         cmbExec.addItems(
             {"NONE:なし", "OUT :固定出力", "OUTR:反転出力", "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"});
         writeFile("[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\n[LG_VAR_DEF]\r\nVAR_NAME_00=開始\r\n"
                   "VAR_NAME_03= COUNT \r\nVAR_NAME_04=   \r\nVAR_NAME_07=LAST\r\n");
     }
-    ~ExecDtl() override { setProgramDirectory({}); }
 
     void writeFile(const QString& text) {
         QFile file(dir.filePath(kLogicFile));
@@ -63,6 +64,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
     QComboBox cmbExec;
     QTableWidget grdWkLG;
 };
@@ -106,7 +108,7 @@ TEST_F(ExecDtl, AWorkRowComesBackUnchangedThroughOk) {
     EXPECT_EQ(form.cmbDetl[0]->currentText(), "VAR :変数");
     EXPECT_EQ(form.cmbDetlData[0]->currentText(), "03          :COUNT");
     EXPECT_EQ(form.cmbDetlData[4]->currentIndex(), -1) << "variable 05 has no name: the text stands as typed";
-    EXPECT_EQ(form.cmbDetlData[4]->currentText(), "05          ");
+    EXPECT_EQ(form.cmbDetlData[4]->currentText(), "05") << "shown without the field's padding";
     form.cmdOK->click();
     EXPECT_EQ(row(), cells);
     EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -132,25 +134,39 @@ TEST_F(ExecDtl, KindsARowDoesNotOfferAndEmptyCellsBecomeBlankFields) {
     EXPECT_EQ(row(), expected);
 }
 
-TEST_F(ExecDtl, TypedDataIsCutToTwelveCodePage932Bytes) {
+// A click to the right of stored data puts the cursor right after it; typed data that does not fit its 12
+// bytes is refused with a message, never cut.
+TEST_F(ExecDtl, TypedDataIsKeptWholeOrRefused) {
     setAction("CLIP");
+    setRow({"CNST", "            "}); // a constant stored empty
     frmExecDtl form(&cmbExec, &grdWkLG);
     form.setPara(0);
-    form.cmbDetl[0]->setCurrentIndex(4);
-    form.cmbDetlData[0]->setEditText("1234567890123");
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_EQ(form.cmbDetlData[0]->currentIndex(), 0) << "blank data is the empty item";
+    QLineEdit* edit = form.cmbDetlData[0]->lineEdit();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 3, edit->height() / 2));
+    QTest::keyClicks(edit, "7");
     form.cmbDetl[1]->setCurrentIndex(4);
-    form.cmbDetlData[1]->setEditText("あいうえおかき");
-    form.cmbDetlData[2]->setEditText("1あいうえおか"); // the 12th byte is the first half of か
-    form.cmbDetlData[3]->setCurrentIndex(2);
-    form.cmbDetlData[4]->setEditText("100");
+    form.cmbDetlData[1]->setEditText("あいうえおかき"); // 14 bytes
+    form.cmbDetlData[2]->setEditText("1234567890123");
+    const QStringList before = row();
     form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"処理01のデータが12バイトを超えています"})
+        << "the first row only";
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(row(), before) << "nothing is written";
+
+    recordedMessages().clear();
+    form.cmbDetlData[1]->setEditText("あいうえおか"); // 12 bytes
+    form.cmbDetlData[2]->setEditText("123456789012");
+    form.cmbDetlData[3]->setCurrentIndex(2); // an item: its label is not part of the field
+    form.cmdOK->click();
+    EXPECT_TRUE(recordedMessages().isEmpty());
     const QStringList cells = row();
-    EXPECT_EQ(cells[0], "CNST");
-    EXPECT_EQ(cells[1], "123456789012");
-    EXPECT_EQ(cells[3], "あいうえおか");
-    EXPECT_EQ(cells[5], "1あいうえお ");
-    EXPECT_EQ(cells[7], "PORT 0      ");
-    EXPECT_EQ(cells[9], "100         ");
+    EXPECT_EQ(cells.mid(0, 8), QStringList({"CNST", "7           ", "CNST", "あいうえおか", "    ",
+                                            "123456789012", "    ", "PORT 0      "}));
     for (int c = 0; c < 14; ++c)
         EXPECT_EQ(byteLength(cells[c]), c % 2 == 0 ? 4 : 12) << c;
 }

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir programDir;
-    zelk::console::setProgramDirectory(programDir.path());
+    QDir::setCurrent(programDir.path()); // the work folder
     QFile ini(programDir.filePath(zelk::console::kLogicFile));
     if (!ini.open(QIODevice::WriteOnly)) return 1;
     ini.write(QByteArray::fromStdString(zelk::console::toAnsi(

@@ -3,7 +3,9 @@
 #include "common/ini.h"
 #include "detail_editors/frm_var_edit.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,11 +19,7 @@ using testing::recordedMessages;
 
 class VarEdit : public ::testing::Test {
 protected:
-    VarEdit() {
-        setProgramDirectory(dir.path());
-        recordedMessages().clear();
-    }
-    ~VarEdit() override { setProgramDirectory({}); }
+    VarEdit() { recordedMessages().clear(); }
 
     QString path() const { return dir.filePath(kLogicFile); }
     void writeFile(const QString& text) {
@@ -38,6 +36,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    testing::WorkFolderScope workFolder{dir.path()};
 };
 
 TEST_F(VarEdit, NamesMayTakeTwelveCodePage932Bytes) {
@@ -202,6 +201,34 @@ TEST_F(VarEdit, StoredTextsLongerThanTheInputLimitsAreNotCut) {
     EXPECT_EQ(form.txtVarName[0]->maxLength(), 12);
     EXPECT_EQ(form.txtValue[0]->maxLength(), 8);
     EXPECT_EQ(form.txtVarCmnt[0]->maxLength(), 32);
+}
+
+TEST_F(VarEdit, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kLogicFile)); // a folder in the file's place: no write can succeed
+    frmVarEdit form;
+    form.show();
+    form.txtVarName[0]->setText("COUNT");
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{QDir::toNativeSeparators(path()) + " に保存できませんでした"});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.txtVarName[0]->text(), "COUNT");
+}
+
+// Lines that end in a lone CR (a file from an old editor, or one cut short) read and write like CRLF lines.
+TEST_F(VarEdit, ACarriageReturnOnlyFileRoundTrips) {
+    writeFile(
+        "[LG_CONTENTS]\rVARIABLE_CNT=8\rLG_MAIN_CNT=0\r[LG_VAR_DEF]\rVAR_NAME_00=旧名\rVAR_VALUE_00=1\r");
+    frmVarEdit form;
+    EXPECT_EQ(form.txtVarName[0]->text(), "旧名");
+    form.txtVarName[0]->setText("新名");
+    form.txtValue[1]->setText("7");
+    form.cmdOK->click();
+    EXPECT_TRUE(recordedMessages().isEmpty()) << recordedMessages().join('\n').toStdString();
+    frmVarEdit reopened;
+    EXPECT_EQ(reopened.txtVarName[0]->text(), "新名");
+    EXPECT_EQ(reopened.txtValue[0]->text(), "1");
+    EXPECT_EQ(reopened.txtValue[1]->text(), "7");
+    EXPECT_EQ(readIni(kLogicFile, "LG_CONTENTS", "LG_MAIN_CNT"), "0");
 }
 
 TEST_F(VarEdit, SavingIntoNoFileWritesTheWholeTableInOrder) {

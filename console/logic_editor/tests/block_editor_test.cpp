@@ -4,6 +4,7 @@
 #include "logic_editor/line_composer.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -173,6 +174,8 @@ TEST_F(BlockEditor, AddingInsertsAnEmptyLineAtTheCurrentOne) {
     EXPECT_EQ(cellText(form.grdLg, 4, 0), "0003");
     EXPECT_EQ(action(form, 4), "102         ");
     EXPECT_EQ(currentGridRow(form.grdLg), 3) << "the new line is the current one";
+    EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0002") << "and the composer shows it";
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "");
 }
 
 TEST_F(BlockEditor, DeletingLineZeroMovesTheOthersUp) {
@@ -185,6 +188,11 @@ TEST_F(BlockEditor, DeletingLineZeroMovesTheOthersUp) {
     EXPECT_EQ(cellText(form.grdLg, 2, 0), "0001");
     EXPECT_EQ(action(form, 1), "101         ");
     EXPECT_EQ(action(form, 2), "102         ");
+    // The composer shows the line now numbered 0000, so "行設定" writes what the user sees.
+    EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0000");
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101");
+    form.frmEdit->cmdLineSet->click();
+    EXPECT_EQ(action(form, 1), "101         ");
 
     setCurrentGridRow(form.grdLg, 2); // the last line: the current row stays on a line
     form.cmdDelLine->click();
@@ -219,10 +227,10 @@ TEST_F(BlockEditor, EnterOrAClickShowsTheLineAndEscClosesNothing) {
     EXPECT_EQ(form.focusWidget(), form.grdLg) << "the grid has the focus when the form opens";
     QTest::keyClick(form.grdLg, Qt::Key_Down);
     EXPECT_EQ(currentGridRow(form.grdLg), 2);
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "100         ") << "arrow keys do not show the line";
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "100") << "arrow keys do not show the line";
     QTest::keyClick(form.grdLg, Qt::Key_Return);
     EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0001");
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101         ");
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101");
 
     const QRect cell = form.grdLg->visualItemRect(form.grdLg->item(2, 3));
     QTest::mouseClick(form.grdLg->viewport(), Qt::LeftButton, {}, cell.center());
@@ -268,6 +276,18 @@ TEST_F(BlockEditor, ALongLogFileNameFromTheFileIsSavedWhole) {
     EXPECT_EQ(form.txtCsvLog->text().toLatin1(), name);
     form.cmdOK->click();
     EXPECT_NE(fileBytes().indexOf("CSV_FNAME=" + name + "\r\n"), -1);
+}
+
+TEST_F(BlockEditor, AFailedSaveIsReportedAndKeepsTheFormOpen) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kLogicFile)); // a folder in the file's place: no write can succeed
+    frmLgEdit form;
+    form.show();
+    form.txtCsvLog->setText("run.csv");
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(),
+              QStringList{QDir::toNativeSeparators(path()) + u" に保存できませんでした"_s});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.txtCsvLog->text(), "run.csv");
 }
 
 TEST_F(BlockEditor, TheFormOpensAtItsOpenersTopLeft) {

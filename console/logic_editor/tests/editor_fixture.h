@@ -1,10 +1,11 @@
 #pragma once
-// A temporary program directory with a LogicCtl.ini for the logic editor's tests, and helpers to build
+// A temporary work folder with a LogicCtl.ini for the logic editor's tests, and helpers to build
 // line values and to answer modal dialogs.
 #include "common/ansi.h"
 #include "common/ini.h"
 #include "logic_editor/grid_cells.h"
 #include "testing/recorded_messages.h"
+#include "testing/work_folder_scope.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -48,11 +49,7 @@ inline void whenModal(std::function<void(QWidget*)> answer) {
 
 class EditorTest : public ::testing::Test {
 protected:
-    EditorTest() {
-        setProgramDirectory(dir.path());
-        recordedMessages().clear();
-    }
-    ~EditorTest() override { setProgramDirectory({}); }
+    EditorTest() { recordedMessages().clear(); }
 
     QString path() const { return dir.filePath(kLogicFile); }
     void writeFile(const QByteArray& bytes) {
@@ -73,6 +70,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    WorkFolderScope workFolder{dir.path()};
 };
 
 } // namespace zelk::console::testing

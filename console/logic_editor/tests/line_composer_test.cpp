@@ -81,7 +81,7 @@ TEST_F(Composer, VariableReferencesSelectTheirItemOrShowAsTyped) {
     EXPECT_EQ(c().cmbObjData->currentText(), "00          :COUNT");
     EXPECT_EQ(c().cmbObjData->currentIndex(), 2);
     EXPECT_EQ(c().cmbValData->currentIndex(), -1) << "variable 01 has no name, so no item";
-    EXPECT_EQ(c().cmbValData->currentText(), "01          ");
+    EXPECT_EQ(c().cmbValData->currentText(), "01") << "shown without the field's padding";
     EXPECT_EQ(c().cmbCmpData->currentText(), "<           ") << "not \"<=\"";
     EXPECT_EQ(c().LblExplain->text(), u" COUNT <  "_s);
 }
@@ -93,8 +93,8 @@ TEST_F(Composer, PaddedCodesMatchWholeAndUnknownCodesFallBack) {
              lineValue({group("VAR ", "00"), group("+   "), group("CNST", "5")}, 7));
     EXPECT_EQ(c().cmbCmpData->currentText(), u"STOP        :電断"_s) << "not the transition item";
     EXPECT_EQ(c().cmbVal->currentText(), u"NONE:なし"_s) << "an unknown kind shows as NONE";
-    EXPECT_EQ(c().cmbValData->currentText(), "abc         ") << "unmatched data shows as it is";
-    EXPECT_EQ(c().cmbObjData->currentText(), "001         ");
+    EXPECT_EQ(c().cmbValData->currentText(), "abc") << "unmatched data shows without its padding";
+    EXPECT_EQ(c().cmbObjData->currentText(), "001");
     EXPECT_EQ(c().LblExplain->text(), u" ポート0 ピン01 電断  [処理] ポート1 ピンAA 反転出力"_s);
     const QTableWidget* work = c().grdWkLG;
     ASSERT_EQ(work->columnCount(), 14);
@@ -107,14 +107,13 @@ TEST_F(Composer, PaddedCodesMatchWholeAndUnknownCodesFallBack) {
 TEST_F(Composer, SettingALineWritesItsFieldsAndKeepsColumnTwo) {
     openWith("NEW ,kept        ," + lineValue({}, 4));
     c().cmbObj->setCurrentIndex(2); // VAR
-    c().cmbObjData->setEditText("1234567890123");
+    c().cmbObjData->setEditText("123456789012");
     c().cmbCmp->setCurrentIndex(2);
     c().cmbCmpData->setCurrentIndex(10); // ">=          "
     c().cmbVal->setCurrentIndex(1);
     c().cmbValData->setEditText("-5");
     c().cmbExec->setCurrentIndex(1);
-    c().cmbExecData->setEditText(
-        u"aＡＢＣＤＥＦ"_s); // 13 bytes: the cut falls inside a double-byte character
+    c().cmbExecData->setEditText(u"aＡＢＣＤＥ"_s); // 11 bytes, padded to 12
     c().cmdLineSet->click();
     EXPECT_EQ(rowTexts(form->grdLg, 2).mid(0, 11),
               QStringList({"0001", "NEW ", "kept        ", "VAR ", "123456789012", "COMP",
@@ -162,6 +161,35 @@ TEST_F(Composer, TypedDataStaysAsTypedAlthoughAnItemBeginsWithIt) {
     EXPECT_EQ(cellText(form->grdLg, 2, 4), "10          ");
 }
 
+// A click to the right of a stored text puts the cursor right after it: no hidden padding swallows what is
+// typed there, and what does not fit the field is refused with a message instead of being cut.
+TEST_F(Composer, TextTypedAfterStoredDataIsKeptOrRefusedButNeverCut) {
+    openWith(lineValue({group("NEW "), group("PIN "), group("COMP", ">="), group("CNST", "50")}, 5));
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const auto typeAtRightEnd = [](QComboBox* list, const char* typed) {
+        QLineEdit* edit = list->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 3, edit->height() / 2));
+        QTest::keyClicks(edit, typed);
+    };
+    EXPECT_EQ(c().cmbValData->currentText(), "50");
+    EXPECT_EQ(c().cmbObjData->currentIndex(), 0) << "an empty field is the empty item";
+    typeAtRightEnd(c().cmbValData, "0");
+    typeAtRightEnd(c().cmbObjData, "001");
+    c().cmdLineSet->click();
+    EXPECT_TRUE(recordedMessages().isEmpty());
+    EXPECT_EQ(cellText(form->grdLg, 2, 8), "500         ");
+    EXPECT_EQ(cellText(form->grdLg, 2, 4), "001         ");
+
+    const QStringList before = rowTexts(form->grdLg, 2);
+    typeAtRightEnd(c().cmbValData, "1234567890"); // 13 bytes
+    c().cmdLineSet->click();
+    EXPECT_EQ(recordedMessages(), QStringList({u"比較値のデータが12バイトを超えています"_s}));
+    EXPECT_EQ(rowTexts(form->grdLg, 2), before) << "nothing of the line is set";
+    EXPECT_EQ(c().cmbValData->currentText(), "5001234567890") << "the text stays as typed";
+}
+
 TEST_F(Composer, LineNumbersOutsideTheBlockTableAreRefused) {
     openWith({});
     const QStringList header = rowTexts(form->grdLg, 0);
@@ -206,7 +234,7 @@ TEST_F(Composer, ACancelledPinEditorLeavesTheListText) {
     });
     c().cmdPinView[0]->click();
     EXPECT_TRUE(opened);
-    EXPECT_EQ(c().cmbObjData->currentText(), "0a5         ");
+    EXPECT_EQ(c().cmbObjData->currentText(), "0a5");
     EXPECT_TRUE(form->findChildren<frmPinEdit*>().isEmpty()) << "the dialog is unloaded";
 }
 

@@ -34,12 +34,7 @@ void RecordingEngine::putCtlData(const CtlRequest& request) {
     engine_->putCtlData(request);
 }
 
-ProgramDirectory::ProgramDirectory() {
-    setProgramDirectory(dir_.path());
-}
-ProgramDirectory::~ProgramDirectory() {
-    setProgramDirectory({});
-}
+ProgramDirectory::ProgramDirectory() : workFolder_(dir_.path()) {}
 
 void ProgramDirectory::write(const QString& name, const QByteArray& bytes) const {
     QFile file(dir_.filePath(name));

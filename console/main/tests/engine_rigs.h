@@ -5,6 +5,7 @@
 #include "fake_platform.h"
 #include "main/engine_api.h"
 #include "socket_platform.h"
+#include "testing/work_folder_scope.h"
 #include "virtual_board/board_model.h"
 #include "virtual_board/board_server.h"
 
@@ -41,12 +42,11 @@ private:
     Engine* engine_ = nullptr;
 };
 
-// A temporary directory that is both the window's program directory (ZELK_SCR.ini) and the engine's current
+// A temporary directory that is both the window's work folder (ZELK_SCR.ini) and the engine's current
 // directory (LogicCtl.ini).
 class ProgramDirectory {
 public:
     ProgramDirectory();
-    ~ProgramDirectory();
     QString path() const { return dir_.path(); }
     std::string cwd() const { return dir_.path().toStdString(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
@@ -54,6 +54,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    WorkFolderScope workFolder_;
 };
 
 // The engine with an in-process board model and a timer that fires only when the test says so: every cycle

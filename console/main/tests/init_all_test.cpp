@@ -131,6 +131,14 @@ TEST_F(InitAll, ABadDisplayModeEndsItAfterThePositionIsApplied) {
         EXPECT_EQ(form->pos(), QPoint(80, 80));
         EXPECT_EQ(form->gridRows(), 0);
         EXPECT_EQ(form->txtPortHex[0]->text(), "") << "step 10 did not run";
+        // The list has no selection, so a run shows the ports raw, as for -1.
+        EXPECT_EQ(form->cmbRevMode->currentIndex(), -1);
+        form->curData.port0 = 0xFE;
+        form->curData.port1 = 0x0E;
+        form->bRefreshAll = true;
+        form->refreshMonitor();
+        EXPECT_EQ(form->txtPortHex[0]->text(), "FE");
+        EXPECT_EQ(form->txtPortHex[1]->text(), "0E");
     }
 }
 

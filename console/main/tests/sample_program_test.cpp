@@ -154,7 +154,7 @@ TEST(SampleProgram, LoadsWithFieldsOfFullWidth) {
     EXPECT_EQ(program.main.lines[7].data(Group::P2), toAnsi(QStringLiteral("押下回数    ")));
 
     // The stored values themselves: 90 and 126 bytes.
-    setProgramDirectory(QStringLiteral(ZELK_SAMPLES_DIR));
+    const WorkFolderScope samples(QStringLiteral(ZELK_SAMPLES_DIR));
     for (int i = 0; i < program.main.count; ++i) {
         EXPECT_EQ(
             byteLength(readIni(kLogicFile, key(keys::kMainBlock), key(keys::lineKey(keys::kLineComp, i)))),
@@ -164,7 +164,6 @@ TEST(SampleProgram, LoadsWithFieldsOfFullWidth) {
             static_cast<int>(kProcBytes));
     }
     EXPECT_EQ(readIni(kLogicFile, key(keys::kLogCsv), key(keys::kCsvFileName)), kCsvName);
-    setProgramDirectory({});
 }
 
 class SampleRun : public ::testing::Test {
