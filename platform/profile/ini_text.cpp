@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace zelk::profile::detail {
 
@@ -41,6 +42,19 @@ bool namesEqual(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+// The name as namesEqual sees it: ASCII letters in lower case, double-byte characters kept whole.
+std::string foldedName(std::string_view name) {
+    std::string folded(name);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const auto c = static_cast<unsigned char>(folded[i]);
+        if (isLeadByte(c) && i + 1 < folded.size())
+            ++i;
+        else
+            folded[i] = static_cast<char>(foldAscii(c));
+    }
+    return folded;
 }
 
 // Splits the text into lines. CR LF, LF and CR each end a line. The next CR and the next LF are looked
@@ -161,6 +175,33 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
         }
     }
     return loc;
+}
+
+std::vector<EntryLine> entryLines(std::string_view text) {
+    std::vector<EntryLine> entries;
+    std::unordered_set<std::string> sectionsSeen;
+    std::unordered_set<std::string> keysSeen; // of the current section, when it counts
+    bool inSection = false;
+    bool sectionCounts = false;
+    std::string_view section;
+    LineScanner lines(text);
+    std::size_t number = 0;
+    for (Line line; lines.next(line);) {
+        ++number;
+        const ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin));
+        if (parsed.kind == LineKind::Header) {
+            inSection = true;
+            section = parsed.name;
+            sectionCounts = sectionsSeen.insert(foldedName(section)).second;
+            keysSeen.clear();
+            entries.push_back({number, true, section, {}, {}, sectionCounts});
+        } else if (parsed.kind == LineKind::Key) {
+            const bool counts = inSection && sectionCounts && keysSeen.insert(foldedName(parsed.name)).second;
+            entries.push_back(
+                {number, false, inSection ? section : std::string_view{}, parsed.name, parsed.value, counts});
+        }
+    }
+    return entries;
 }
 
 std::string withKeySet(std::string_view text, std::string_view section, std::string_view key,

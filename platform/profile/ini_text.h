@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelk::profile::detail {
 
@@ -34,6 +35,19 @@ struct Location {
 // first line holding key. Names match without regard to ASCII case. In the file, blanks (space, tab,
 // vertical tab) around names are ignored; section and key as given lose their surrounding spaces only.
 Location locate(std::string_view text, std::string_view section, std::string_view key);
+
+// A header or key line of the text. Views point into the text.
+struct EntryLine {
+    std::size_t lineNumber = 0; // from 1
+    bool isHeader = false;
+    std::string_view section; // the header's name, or the name of the section holding the key
+    std::string_view key;     // empty for a header
+    std::string_view rawValue;
+    bool counts = false; // what locate finds: the first section of its name and there the first such key
+};
+
+// Every header and key line of the text, in order.
+std::vector<EntryLine> entryLines(std::string_view text);
 
 // The text after setting key in section to value: the key's line rewritten, or a new key line after the
 // section's last key line, or a new section at the end. Everything else is kept byte for byte.

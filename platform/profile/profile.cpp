@@ -90,4 +90,15 @@ bool writeString(std::string_view section, std::string_view key, std::string_vie
     }
 }
 
+std::optional<std::vector<Entry>> readEntries(const std::string& path) {
+    std::string text;
+    if (readWholeFile(path, text) != ReadStatus::Ok) return std::nullopt;
+    std::vector<Entry> entries;
+    for (const EntryLine& line : entryLines(text)) {
+        entries.push_back({line.lineNumber, std::string(line.section), std::string(line.key),
+                           line.isHeader ? std::string() : std::string(unquote(line.rawValue)), line.counts});
+    }
+    return entries;
+}
+
 } // namespace zelk::profile

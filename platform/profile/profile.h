@@ -6,8 +6,10 @@
 // double-byte character, or else at the end of the line. Blanks around names and values in the file are
 // spaces, tabs and vertical tabs; the section and key a caller gives lose their surrounding spaces only.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelk::profile {
 
@@ -34,5 +36,21 @@ std::size_t getString(std::string_view section, std::string_view key, std::strin
 // writer gives up and returns false after waiting 10 s for another. getString never waits for writers.
 bool writeString(std::string_view section, std::string_view key, std::string_view value,
                  const std::string& path);
+
+// One section header or key line of a file, as the reader sees it.
+struct Entry {
+    std::size_t line = 0; // line number in the file, from 1
+    std::string section;  // the section's name as spelled in the header; empty for a key before any header
+    std::string key;      // the key's name as spelled; empty for a header
+    std::string value;    // as getString hands it out (all of it); empty for a header
+    // Whether getString finds this entry: the first section of its name, and there the first key of its
+    // name. A key before any header never counts.
+    bool counts = false;
+};
+
+// Every header and key line of the file at path, in file order, for tools that show what a reader of the
+// file sees and what it passes over. No value when the file cannot be read (missing, not a regular file,
+// no permission).
+std::optional<std::vector<Entry>> readEntries(const std::string& path);
 
 } // namespace zelk::profile

@@ -143,6 +143,21 @@ TEST_F(Profile, FirstDuplicateKeyAndSectionWin) {
     EXPECT_EQ(get("a", "only"), "DEF");
 }
 
+TEST_F(Profile, EntriesListEveryHeaderAndKeyAndWhetherTheReaderFindsIt) {
+    put("orphan=0\r\n[a]\r\n; note\r\nk = \"first\" \r\nK=second\r\n[b]\r\n[A]\r\nk=third\r\nonly=later\r\n");
+    const auto entries = zelk::profile::readEntries(path);
+    ASSERT_TRUE(entries);
+    std::vector<std::string> seen;
+    for (const auto& e : *entries)
+        seen.push_back(std::to_string(e.line) + " [" + e.section + "] " + e.key + "=" + e.value +
+                       (e.counts ? " counts" : ""));
+    EXPECT_EQ(seen, (std::vector<std::string>{"1 [] orphan=0", "2 [a] = counts", "4 [a] k=first counts",
+                                              "5 [a] K=second", "6 [b] = counts", "7 [A] =", "8 [A] k=third",
+                                              "9 [A] only=later"}));
+    EXPECT_FALSE(zelk::profile::readEntries(path + ".missing"));
+    EXPECT_FALSE(zelk::profile::readEntries(dir.string()));
+}
+
 TEST_F(Profile, AllLineEndsReadAlike) {
     put("[s]\rcr=1\rlf=2\ncrlf=3\r\n\r\n[t]\nlast=4");
     EXPECT_EQ(get("s", "cr"), "1");
