@@ -1,6 +1,6 @@
 #pragma once
 // The explanation of a composed line: a short Japanese reading of its connective, condition and action,
-// built from the texts of the composer's nine lists.
+// built from the texts of the composer's nine lists, in the wording shared with zelkctl.
 #include <QString>
 
 namespace zelk::console {
