@@ -1,0 +1,289 @@
+#include "file_check.h"
+
+#include "codepage/codepage.h"
+#include "program/decimal.h"
+#include "program/keys.h"
+#include "program/tables.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <set>
+
+namespace zelk::check {
+
+namespace {
+
+std::string upper(std::string_view name) {
+    std::string text(name);
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string indexKey(std::string_view section, std::string_view key) {
+    return upper(section) + '\n' + upper(key);
+}
+
+std::string quoted(std::string_view text) {
+    return '"' + codepage::fromCp932ToUtf8(text) + '"';
+}
+
+std::string digits(int width, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", width, value);
+    return text;
+}
+
+// The index behind prefix in name when the rest is exactly width decimal digits.
+std::optional<int> indexAfter(std::string_view name, std::string_view prefix, std::size_t width) {
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + width) return std::nullopt;
+    int index = 0;
+    for (const char c : name.substr(prefix.size())) {
+        if (c < '0' || c > '9') return std::nullopt;
+        index = index * 10 + (c - '0');
+    }
+    return index;
+}
+
+constexpr std::array<std::string_view, 3> kBlocks{keys::kInitBlock, keys::kMainBlock, keys::kEndBlock};
+constexpr std::array<std::string_view, 4> kCountKeys{keys::kVariableCount, keys::kInitCount, keys::kMainCount,
+                                                     keys::kEndCount};
+
+const Block& block(const Program& program, std::string_view section) {
+    if (section == keys::kInitBlock) return program.init;
+    if (section == keys::kEndBlock) return program.end;
+    return program.main;
+}
+
+std::string_view countKey(std::string_view blockSection) {
+    if (blockSection == keys::kInitBlock) return keys::kInitCount;
+    if (blockSection == keys::kEndBlock) return keys::kEndCount;
+    return keys::kMainCount;
+}
+
+// What a key of a known section is to the engine.
+struct KeyRole {
+    enum { kUnknown, kCount, kVariable, kLine, kLogName } kind = kUnknown;
+    int index = -1;
+    int lineIndex() const { return kind == kLine ? index : -1; }
+};
+
+KeyRole roleOf(std::string_view section, std::string_view key) {
+    if (section == keys::kContents) {
+        if (std::find(kCountKeys.begin(), kCountKeys.end(), key) != kCountKeys.end())
+            return {KeyRole::kCount};
+    } else if (section == keys::kVarDef) {
+        for (const std::string_view prefix :
+             {keys::kVarType, keys::kVarName, keys::kVarValue, keys::kVarComment})
+            if (const auto i = indexAfter(key, prefix, 2)) return {KeyRole::kVariable, *i};
+    } else if (section == keys::kLogCsv) {
+        if (key == keys::kCsvFileName) return {KeyRole::kLogName};
+    } else {
+        for (const std::string_view prefix : {keys::kLineComp, keys::kLineProc})
+            if (const auto i = indexAfter(key, prefix, 4)) return {KeyRole::kLine, *i};
+    }
+    return {};
+}
+
+bool isProgramSection(std::string_view section) {
+    return section == keys::kContents || section == keys::kVarDef || section == keys::kLogCsv ||
+           std::find(kBlocks.begin(), kBlocks.end(), section) != kBlocks.end();
+}
+
+bool isWholeNumber(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const std::string_view significant = text.substr(std::min(text.find_first_not_of('0'), text.size()));
+    return significant.size() < 10 || (significant.size() == 10 && significant <= "2147483647");
+}
+
+class FileCheck {
+public:
+    FileCheck(const Program& program, const FileIndex& index, Findings& out)
+        : program_(program), index_(index), out_(out) {}
+
+    void run() {
+        counts();
+        std::map<std::string, std::size_t> firstSection; // upper-case name -> line of its first header
+        std::map<std::string, std::size_t> firstKey;     // "SECTION\nKEY" -> line of the first such key
+        std::set<std::string> leftOut;                   // variables and lines reported as left out
+        bool inSection = false;
+        bool checked = false; // the current section is a program section whose keys the reader finds
+        for (const profile::Entry& entry : index_.entries()) {
+            const std::string section = upper(entry.section);
+            if (entry.key.empty()) {
+                inSection = true;
+                checked = entry.counts && isProgramSection(section);
+                const auto [first, isFirst] = firstSection.emplace(section, entry.line);
+                if (!isProgramSection(section))
+                    add(entry, "section [" + show(entry.section) + "] is not part of a logic program");
+                else if (!isFirst)
+                    add(entry, "section [" + show(entry.section) + "] repeats the one on line " +
+                                   std::to_string(first->second) + ": the keys under it are not read");
+            } else if (!inSection) {
+                add(entry, "key " + show(entry.key) + " stands before any section: it is not read");
+            } else if (checked && entry.counts) {
+                firstKey.emplace(indexKey(section, entry.key), entry.line);
+                key(entry, section, leftOut);
+            } else if (checked) {
+                add(entry,
+                    show(entry.key) + " repeats the one on line " +
+                        std::to_string(firstKey[indexKey(section, entry.key)]) + ": only the first counts",
+                    roleOf(section, upper(entry.key)).lineIndex());
+            }
+        }
+        neverRunBlocks();
+    }
+
+private:
+    // A finding about the entry's own line, located by its section and key, or its logic line.
+    void add(const profile::Entry& entry, std::string message, int line = -1) {
+        out_.push_back({entry.section, line, entry.key, entry.line, std::move(message)});
+    }
+    void addAt(std::string_view section, std::string_view key, std::string message) {
+        const profile::Entry* entry = index_.find(section, key);
+        out_.push_back(
+            {std::string(section), -1, std::string(key), entry ? entry->line : 0, std::move(message)});
+    }
+
+    static std::string show(std::string_view name) { return codepage::fromCp932ToUtf8(name); }
+
+    void counts() {
+        const std::array<std::int32_t, 4> values{program_.variableCount, program_.init.count,
+                                                 program_.main.count, program_.end.count};
+        for (std::size_t i = 0; i < kCountKeys.size(); ++i) {
+            const profile::Entry* entry = index_.find(keys::kContents, kCountKeys[i]);
+            if (entry == nullptr) continue;
+            const std::string name = std::string(kCountKeys[i]) + "=" + std::to_string(values[i]);
+            const int table = i == 0 ? kVariableCount : kBlockLines;
+            const std::string what = i == 0 ? " variables" : " lines";
+            if (!isWholeNumber(entry->value))
+                addAt(keys::kContents, kCountKeys[i],
+                      quoted(entry->value) + " is not a whole number: it reads as " +
+                          std::to_string(values[i]));
+            if (values[i] < 0)
+                addAt(keys::kContents, kCountKeys[i], name + " is negative: no" + what + " are loaded");
+            else if (values[i] > table)
+                addAt(keys::kContents, kCountKeys[i],
+                      name + " is beyond the engine's " + std::to_string(table) + what + ": only " +
+                          std::to_string(table) + " are loaded");
+        }
+    }
+
+    void key(const profile::Entry& entry, const std::string& section, std::set<std::string>& leftOut) {
+        const KeyRole role = roleOf(section, upper(entry.key));
+        if (role.kind == KeyRole::kUnknown) {
+            add(entry, "key " + show(entry.key) + " is not read by the engine");
+        } else if (role.kind == KeyRole::kVariable) {
+            variableKey(entry, role.index, leftOut);
+        } else if (role.kind == KeyRole::kLine) {
+            lineKey(entry, section, role.index, leftOut);
+        }
+    }
+
+    void variableKey(const profile::Entry& entry, int n, std::set<std::string>& leftOut) {
+        const int defined = std::clamp<std::int32_t>(program_.variableCount, 0, kVariableCount);
+        const std::string name = "variable " + digits(2, n);
+        if (n >= defined) {
+            if (!leftOut.insert("VAR\n" + std::to_string(n)).second) return;
+            add(entry, n >= kVariableCount
+                           ? name + " is outside the engine's variables 00 to 63: it is not loaded"
+                           : name + " is beyond " + countText(keys::kVariableCount) + ": it is not loaded");
+            return;
+        }
+        const VarEntry& variable = program_.variables[n];
+        if (upper(entry.key).starts_with(keys::kVarValue) && variable.isLong() && !entry.value.empty() &&
+            !isWholeNumber(variable.valueText))
+            add(entry, quoted(variable.valueText) + " is not a whole number: " + name + " starts at " +
+                           std::to_string(variable.value));
+    }
+
+    void lineKey(const profile::Entry& entry, const std::string& section, int n,
+                 std::set<std::string>& leftOut) {
+        const Block& lines = block(program_, section);
+        if (n >= lines.loadedLines()) {
+            if (!leftOut.insert(section + '\n' + std::to_string(n)).second) return;
+            out_.push_back({section, n, entry.key, entry.line,
+                            n >= kBlockLines ? "line " + lineNumber(n) +
+                                                   " is beyond the engine's 128 lines: it is not loaded"
+                                             : "line " + lineNumber(n) + " is beyond " +
+                                                   countText(countKey(section)) + ": it is not loaded"});
+            return;
+        }
+        layout(entry, section, n);
+    }
+
+    std::string countText(std::string_view countKey) const {
+        const profile::Entry* entry = index_.find(keys::kContents, countKey);
+        if (entry == nullptr) return std::string(countKey) + ", which is missing";
+        return std::string(countKey) + "=" + codepage::fromCp932ToUtf8(entry->value);
+    }
+
+    // A line value is a row of 18-byte groups: a 4-byte kind, ",", a 12-byte data field and ",".
+    void layout(const profile::Entry& entry, const std::string& section, int n) {
+        const bool comp = upper(entry.key).starts_with(keys::kLineComp);
+        const std::size_t expected = comp ? kCompBytes : kProcBytes;
+        const std::string& value = entry.value;
+        if (value.empty()) return;
+        for (std::size_t group = 0; group * kGroupBytes < std::min(value.size(), expected); ++group) {
+            for (const std::size_t at :
+                 {group * kGroupBytes + kKindBytes, group * kGroupBytes + kGroupBytes - 1}) {
+                if (at < value.size() && at < expected && value[at] != ',') {
+                    out_.push_back({section, n, entry.key, entry.line,
+                                    show(entry.key) + ": \",\" expected at byte " + std::to_string(at) +
+                                        ": the fields after it are shifted"});
+                    return;
+                }
+            }
+        }
+        if (value.size() != expected)
+            out_.push_back(
+                {section, n, entry.key, entry.line,
+                 show(entry.key) + " is " + std::to_string(value.size()) + " bytes, not " +
+                     std::to_string(expected) +
+                     (value.size() < expected ? ": the groups it lacks are empty"
+                                              : ": the bytes after them are not part of the line")});
+    }
+
+    void neverRunBlocks() {
+        for (const std::string_view section : {keys::kInitBlock, keys::kEndBlock}) {
+            const int lines = block(program_, section).loadedLines();
+            if (lines > 0)
+                out_.push_back(
+                    {std::string(section),
+                     -1,
+                     {},
+                     0,
+                     "the engine loads its " + std::to_string(lines) + " lines but runs only LG_MAIN"});
+        }
+    }
+
+    const Program& program_;
+    const FileIndex& index_;
+    Findings& out_;
+};
+
+} // namespace
+
+FileIndex::FileIndex(std::vector<profile::Entry> entries) : entries_(std::move(entries)) {
+    for (const profile::Entry& entry : entries_)
+        if (entry.counts && !entry.key.empty()) counting_.emplace(indexKey(entry.section, entry.key), &entry);
+}
+
+const profile::Entry* FileIndex::find(std::string_view section, std::string_view key) const {
+    const auto found = counting_.find(indexKey(section, key));
+    return found == counting_.end() ? nullptr : found->second;
+}
+
+void checkFile(const Program& program, const FileIndex& index, Findings& out) {
+    FileCheck(program, index, out).run();
+}
+
+} // namespace zelk::check

@@ -1,0 +1,23 @@
+#include "finding.h"
+
+#include "codepage/codepage.h"
+
+#include <cstdio>
+
+namespace zelk::check {
+
+std::string lineNumber(int line) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d", line);
+    return text;
+}
+
+std::string location(const std::string& file, const Finding& finding) {
+    if (finding.section.empty()) return file + ':' + std::to_string(finding.fileLine);
+    std::string text = file + ':' + codepage::fromCp932ToUtf8(finding.section);
+    if (finding.line >= 0) return text + ':' + lineNumber(finding.line);
+    if (!finding.key.empty()) text += ':' + codepage::fromCp932ToUtf8(finding.key);
+    return text;
+}
+
+} // namespace zelk::check

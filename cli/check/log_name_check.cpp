@@ -1,0 +1,82 @@
+// The log file's name: the engine writes the rows of "LOG " lines to it at the end of every run.
+#include "codepage/codepage.h"
+#include "file_check.h"
+#include "log_file_name.h"
+#include "program/codes.h"
+#include "program/keys.h"
+
+#include <filesystem>
+#include <system_error>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace zelk::check {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool logsRows(const Block& block) {
+    for (int i = 0; i < block.loadedLines(); ++i)
+        if (block.lines[i].kind(kAction) == codes::kLog) return true;
+    return false;
+}
+
+bool mayWrite(const fs::path& path) {
+#ifdef _WIN32
+    (void)path;
+    return true;
+#else
+    return ::access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+// Why a file of that path cannot be written, or nothing when it can.
+std::string problem(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status)) return "names a folder";
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status)) return "names something that is not a regular file";
+        return mayWrite(path) ? "" : "names a file that may not be written";
+    }
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const fs::file_status folderStatus = fs::status(folder, error);
+    if (!fs::exists(folderStatus)) return "is in a folder that does not exist";
+    if (!fs::is_directory(folderStatus)) return "is in something that is not a folder";
+    return mayWrite(folder) ? "" : "is in a folder that may not be written";
+}
+
+} // namespace
+
+void checkLogName(const Program& program, const FileIndex& index, const std::string& programFolder,
+                  Findings& out) {
+    const profile::Entry* entry = index.find(keys::kLogCsv, keys::kCsvFileName);
+    const auto warn = [&](std::string message) {
+        out.push_back({std::string(keys::kLogCsv), -1, std::string(keys::kCsvFileName),
+                       entry ? entry->line : 0, std::move(message)});
+    };
+    if (entry == nullptr) {
+        if (logsRows(program.main))
+            warn("CSV_FNAME is missing: the rows of LOG lines are not written to a file");
+        return;
+    }
+    // The engine reads the name as any value, at most 255 bytes.
+    const std::string name = entry->value.substr(0, 255);
+    const std::string shown = '"' + codepage::fromCp932ToUtf8(name) + '"';
+    if (name.empty()) {
+        warn("CSV_FNAME is empty: no log file can be written");
+        return;
+    }
+    std::string path;
+    if (!logFilePath(name, path)) {
+        warn(shown + " holds bytes that are no code page 932 character: no log file is written");
+        return;
+    }
+    const fs::path file = fs::path(path).is_absolute() ? fs::path(path) : fs::path(programFolder) / path;
+    const std::string why = problem(file);
+    if (!why.empty()) warn("the log file " + shown + " " + why + ": it cannot be written here");
+}
+
+} // namespace zelk::check

@@ -1,0 +1,290 @@
+// zelkctl check on the shipped sample and on small programs with one kind of fault each.
+#include "check_command.h"
+#include "testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zelk::check {
+namespace {
+
+// A line value: kind and data pairs padded to 4 and 12 bytes, each followed by ","; groups left out are
+// "NONE" with blank data.
+std::string groups(std::vector<std::string> fields, std::size_t count) {
+    fields.resize(2 * count);
+    std::string value;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::string field = fields[i].empty() && i % 2 == 0 ? "NONE" : fields[i];
+        field.resize(i % 2 == 0 ? 4 : 12, ' ');
+        value += field + ',';
+    }
+    return value;
+}
+
+// The fields of a line: connective, then kind and data of object, comparison, value and action.
+struct Line {
+    std::vector<std::string> comp;
+    std::vector<std::string> proc = {};
+};
+
+class Check : public ::testing::Test {
+protected:
+    // Writes LogicCtl.ini: variables 00 (LONG, "A") and 01 (type "long"), the main block, the log name and
+    // any further text.
+    void program(const std::vector<Line>& lines,
+                 const std::string& more = "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n") {
+        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
+                           "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_NAME_00=A\r\nVAR_VALUE_00=5\r\n"
+                           "VAR_TYPE_01=long\r\n[LG_MAIN]\r\n";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            char n[24];
+            std::snprintf(n, sizeof n, "%04zu", i);
+            std::vector<std::string> comp = lines[i].comp;
+            comp.insert(comp.begin() + 1, "");
+            text += "LG_COMP_" + std::string(n) + "=" + groups(comp, 5) + "\r\n";
+            text += "LG_PROC_" + std::string(n) + "=" + groups(lines[i].proc, 7) + "\r\n";
+        }
+        write(text + more);
+    }
+    void write(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+    int run(bool json = false, const std::string& path = {}) {
+        out.str({});
+        err.str({});
+        return runCheckCommand(path.empty() ? file : path, json, out, err);
+    }
+    // The findings printed, without the file's name in front.
+    std::vector<std::string> findings() {
+        run();
+        std::vector<std::string> found;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.find(": warning: ") != std::string::npos) found.push_back(line.substr(file.size() + 1));
+        return found;
+    }
+    // Each finding begins as expected, in order.
+    void expectFindings(const std::vector<std::string>& expected) {
+        const std::vector<std::string> found = findings();
+        ASSERT_EQ(found.size(), expected.size()) << out.str();
+        for (std::size_t i = 0; i < found.size(); ++i)
+            EXPECT_TRUE(found[i].starts_with(expected[i])) << found[i] << "\nexpected: " << expected[i];
+    }
+
+    test::TempDir dir;
+    std::string file = dir.file("LogicCtl.ini");
+    std::ostringstream out, err;
+};
+
+const Line kToggle{{"NEW ", "PIN ", "001", "STS ", "STOP->ELEC", "NONE", "", "OUTR", "101"}, {}};
+
+TEST_F(Check, TheSampleHasNoFindingsAndEveryLineReadsAsTheEditorExplainsIt) {
+    EXPECT_EQ(run(false, ZELK_SAMPLE_PROGRAM), kNoFindings) << out.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("[LG_MAIN] 8 lines\n0000  ポート0 ピン01 電断->通電  [処理] ポート1 ピン01 反転出力\n"
+                        "0001 　･･･    [処理] 計算\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("0006  ミリ秒カウンタ = 50 [処理] 計算\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with(std::string(ZELK_SAMPLE_PROGRAM) + ": no findings\n"));
+}
+
+TEST_F(Check, CodesTheEngineDoesNotKnowAreReportedPerGroup) {
+    program({{{"XOR ", "PIN ", "001", "STS ", "ELEC"}},
+             {{"NEW ", "CNST", "5", "COMP", "=", "CNST", "5"}},
+             {{"NEW ", "VAR ", "00", "CMP ", "="}},
+             {{"NEW ", "VAR ", "00", "COMP", "=>", "CNST", "1"}},
+             {{"NEW ", "PIN ", "001", "STS ", "ON"}},
+             {{"NEW ", "VAR ", "00", "COMP", "=", "NUM ", "1", "OUTX", "101"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "00"}, {"CNST", "1", "*   ", "", "CNST", "2"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "00"}, {"CNST", "1", "+   ", "", "NUM ", "2"}},
+             {{"NONE", "", "", "", "", "", "", "LOG "}, {"CNST", "x", "OUT ", "1"}}});
+    expectFindings({
+        "LG_MAIN:0000: warning: connective: \"XOR \" is not a connective",
+        "LG_MAIN:0001: warning: object: \"CNST\" is not an object kind: it reads as 0",
+        "LG_MAIN:0002: warning: comparison: \"CMP \" is not a comparison kind",
+        "LG_MAIN:0003: warning: comparison: \"=>          \" is not a comparison",
+        "LG_MAIN:0004: warning: comparison: \"ON          \" is not a pin state",
+        "LG_MAIN:0005: warning: value: \"NUM \" is not a value kind: it reads as 0",
+        "LG_MAIN:0005: warning: action: \"OUTX\" is not an action: the line does nothing",
+        "LG_MAIN:0006: warning: P1: \"*   \" is not an operator",
+        "LG_MAIN:0007: warning: P2: \"NUM \" is not an operand kind: it reads as 0",
+        "LG_MAIN:0008: warning: P1: \"OUT \" is not a row item kind: no item is written",
+    });
+}
+
+TEST_F(Check, OperandsThatReadAsZeroAreReported) {
+    program({{{"NEW ", "VAR ", "01", "COMP", "=", "NONE"}},
+             {{"NEW ", "VAR ", "05", "COMP", ">", "VAR ", "64"}},
+             {{"NEW ", "SVAR", "PORT 2", "COMP", "<", "CNST", "1.5"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "01"}, {"VARM", "00", "x   ", "", "NONE"}},
+             {{"NONE", "", "", "", "", "", "", "CLIP"}, {"VAR ", "AB"}}});
+    expectFindings({
+        "LG_MAIN:0000: warning: object: variable 01 is of type \"long\", not \"LONG\": it reads as 0",
+        "LG_MAIN:0000: warning: value: \"NONE\" under \"COMP\" reads as 0",
+        "LG_MAIN:0001: warning: object: variable 05 is not defined (VARIABLE_CNT is 2): it reads as 0",
+        "LG_MAIN:0001: warning: value: variable 64 is outside the engine's variables 00 to 63: it reads as 0",
+        "LG_MAIN:0002: warning: object: \"PORT 2      \" is not a system variable: it reads as 0",
+        "LG_MAIN:0002: warning: value: \"1.5         \" is not a 32-bit whole number: it reads as 1",
+        "LG_MAIN:0003: warning: CALC target: variable 01 is of type \"long\", not \"LONG\": the line does "
+        "nothing",
+        "LG_MAIN:0003: warning: P0: \"VARM\" is for rows of LOG and CLIP: in a calculation it reads as 0",
+        "LG_MAIN:0003: warning: P2: the operator \"x   \" has no operand: it takes 0",
+        "LG_MAIN:0004: warning: P0: \"AB          \" is not a variable number: it names variable 00",
+    });
+}
+
+TEST_F(Check, PinStateTestsAndPinCodesTheEngineCannotUse) {
+    program({{{"NEW ", "VAR ", "00", "STS ", "ELEC"}},
+             {{"NEW ", "PIN ", "201", "STS ", "ELEC", "", "", "OUT ", "1G1"}},
+             {{"NEW ", "PIN ", "2FF", "COMP", "=", "PIN ", "0x1"}}});
+    expectFindings({
+        "LG_MAIN:0000: warning: pin-state test on an object of kind \"VAR \", not a pin: the condition is "
+        "never true",
+        "LG_MAIN:0001: warning: object: pin code \"201         \" names port 2; the engine has ports 0 and "
+        "1: "
+        "the condition is never true",
+        "LG_MAIN:0001: warning: action: \"1G1         \" is not a pin code (a port digit and two hexadecimal "
+        "digits): its pattern reads as 0x00",
+        "LG_MAIN:0002: warning: object: pin code \"2FF         \" names port 2; the engine has ports 0 and "
+        "1: it "
+        "reads as 0",
+        "LG_MAIN:0002: warning: value: \"0x1         \" is not a pin code (a port digit and two hexadecimal "
+        "digits): "
+        "its pattern reads as 0x00",
+    });
+}
+
+TEST_F(Check, GroupsTheLineDoesNotUseAndLinesThatNeverAct) {
+    program({{{"AND ", "PIN ", "001", "STS ", "ELEC", "CNST", "1", "OUT ", "10F"}, {"CNST", "1"}},
+             {{"NEXT", "PIN ", "001", "STS ", "ELEC"}},
+             {{"NEW ", "NONE", "", "COMP", "="}},
+             {{"NEW ", "PIN ", "001"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "00"}, {"CNST", "1", "NONE", "", "CNST", "2"}},
+             {{"NONE", "", "", "", "", "", "", "LOG "}}});
+    expectFindings({
+        "LG_MAIN:0000: warning: connective: \"AND \" on the first line of a block is never true",
+        "LG_MAIN:0000: warning: value: a pin-state test does not use it",
+        "LG_MAIN:0000: warning: details P0 are not used by the action \"OUT \"",
+        "LG_MAIN:0001: warning: the condition of a \"NEXT\" line is not evaluated",
+        "LG_MAIN:0002: warning: the object is \"NONE\": the condition is true, its comparison and value are "
+        "not used",
+        "LG_MAIN:0003: warning: no comparison: the condition is never true",
+        "LG_MAIN:0004: warning: P2 is not used: P1 holds no operator",
+        "LG_MAIN:0005: warning: the row of \"LOG \" has no items",
+    });
+}
+
+TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
+    const std::string line = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
+    write("orphan=1\r\n[LG_CONTENTS]\r\nVARIABLE_CNT=70\r\nLG_INIT_CNT=200\r\nLG_MAIN_CNT=1x\r\nLG_END_CNT=-"
+          "1\r\n"
+          "LG_MAN_CNT=3\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_VALUE_00=1.5\r\nVAR_NAME_64=X\r\n[LG_MAIN]"
+          "\r\n"
+          "LG_COMP_0000=" +
+          line + "\r\nLG_PROC_0000=\r\nLG_COMP_0000=" + line + "\r\nLG_COMP_0002=" + line +
+          "\r\nLG_PROC_0002=\r\n[lg_main]\r\nLG_COMP_0001=" + line +
+          "\r\n[LG_MAINS]\r\n[LOG_CSV]\r\n"
+          "CSV_FNAME=log.csv\r\n");
+    expectFindings({
+        "LG_CONTENTS:VARIABLE_CNT: warning: VARIABLE_CNT=70 is beyond the engine's 64 variables: only 64 are "
+        "loaded",
+        "LG_CONTENTS:LG_INIT_CNT: warning: LG_INIT_CNT=200 is beyond the engine's 128 lines: only 128 are "
+        "loaded",
+        "LG_CONTENTS:LG_MAIN_CNT: warning: \"1x\" is not a whole number: it reads as 1",
+        "LG_CONTENTS:LG_END_CNT: warning: LG_END_CNT=-1 is negative: no lines are loaded",
+        "LG_CONTENTS:LG_MAN_CNT: warning: key LG_MAN_CNT is not read by the engine",
+        "LG_VAR_DEF:VAR_VALUE_00: warning: \"1.5\" is not a whole number: variable 00 starts at 1",
+        "LG_VAR_DEF:VAR_NAME_64: warning: variable 64 is outside the engine's variables 00 to 63",
+        "LG_INIT: warning: the engine loads its 128 lines but runs only LG_MAIN",
+        "LG_INIT:0000: warning: LG_COMP_0000 to LG_COMP_0127 are missing: these 128 lines do nothing",
+        "lg_main: warning: section [lg_main] repeats the one on line 12: the keys under it are not read",
+        "LG_MAIN:0000: warning: LG_COMP_0000 repeats the one on line 13: only the first counts",
+        "LG_MAIN:0002: warning: line 0002 is beyond LG_MAIN_CNT=1x: it is not loaded",
+        "1: warning: key orphan stands before any section: it is not read",
+        "LG_MAINS: warning: section [LG_MAINS] is not part of a logic program",
+    });
+}
+
+TEST_F(Check, LineValuesOutOfTheirColumns) {
+    std::string shifted = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
+    shifted.erase(20, 1); // one byte short in the object's kind: every field after it moves
+    write("[LG_CONTENTS]\r\nLG_MAIN_CNT=2\r\n[LG_MAIN]\r\nLG_COMP_0000=" + shifted + "\r\nLG_PROC_0000=" +
+          groups({}, 7) + "\r\nLG_COMP_0001=NONE,            ,NONE,\r\nLG_PROC_0001=" + groups({}, 7) +
+          "\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
+    expectFindings({
+        "LG_MAIN:0000: warning: LG_COMP_0000: \",\" expected at byte 22: the fields after it are shifted",
+        "LG_MAIN:0000: warning: comparison: \"TS ,\" is not a comparison kind",
+        "LG_MAIN:0000: warning: action: \"ONE,\" is not an action",
+        "LG_MAIN:0001: warning: LG_COMP_0001 is 23 bytes, not 90: the groups it lacks are empty",
+        "LG_MAIN:0001: warning: action: \"\" is not an action",
+    });
+}
+
+TEST_F(Check, LogFileNamesThatCannotBeCreatedHere) {
+    std::filesystem::create_directory(dir.path() / "logs");
+    const std::pair<std::string, std::string> names[] = {
+        {"", "LOG_CSV:CSV_FNAME: warning: CSV_FNAME is empty: no log file can be written"},
+        {"bad\x83.csv",
+         "LOG_CSV:CSV_FNAME: warning: \"bad\xEF\xBF\xBD.csv\" holds bytes that are no code page 932"},
+        {"none\\run.csv",
+         "LOG_CSV:CSV_FNAME: warning: the log file \"none\\run.csv\" is in a folder that does not "
+         "exist"},
+        {"logs", "LOG_CSV:CSV_FNAME: warning: the log file \"logs\" names a folder"},
+    };
+    for (const auto& [name, expected] : names) {
+        program({kToggle}, "[LOG_CSV]\r\nCSV_FNAME=" + name + "\r\n");
+        expectFindings({expected});
+    }
+    program({kToggle}, "[LOG_CSV]\r\nCSV_FNAME=logs\\run.csv\r\n"); // Windows separators are converted
+    expectFindings({});
+    program({{{"NONE", "", "", "", "", "", "", "LOG "}, {"CNST", "x"}}}, "");
+    expectFindings(
+        {"LOG_CSV:CSV_FNAME: warning: CSV_FNAME is missing: the rows of LOG lines are not written"});
+    if (::geteuid() != 0) {
+        program({kToggle}, "[LOG_CSV]\r\nCSV_FNAME=logs/run.csv\r\n");
+        std::filesystem::permissions(dir.path() / "logs", std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        expectFindings(
+            {"LOG_CSV:CSV_FNAME: warning: the log file \"logs/run.csv\" is in a folder that may not be "
+             "written"});
+    }
+}
+
+TEST_F(Check, ExitStatusesAndTheJsonDocument) {
+    EXPECT_EQ(run(false, dir.file("missing.ini")), kUnreadable);
+    EXPECT_EQ(err.str(), "zelkctl check: " + dir.file("missing.ini") + ": no such file\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(run(true, dir.file("missing.ini")), kUnreadable);
+    EXPECT_EQ(out.str(),
+              "{\"file\":\"" + dir.file("missing.ini") + "\",\"error\":\"no such file\",\"status\":2}\n");
+    EXPECT_EQ(run(false, dir.path().string()), kUnreadable) << "a folder is no program";
+
+    program({kToggle});
+    EXPECT_EQ(run(), kNoFindings);
+    program({{{"NEW ", "SVAR", "PORT 9", "COMP", "=", "CNST", "\"q\"", "OUTR", "101"}}});
+    EXPECT_EQ(run(), kWarnings);
+    EXPECT_EQ(run(true), kWarnings);
+    EXPECT_EQ(
+        out.str(),
+        "{\"file\":\"" + file +
+            "\",\"blocks\":[{\"section\":\"LG_INIT\",\"count\":0,\"lines\":[]},{\"section\":\"LG_MAIN\","
+            "\"count\":1,\"lines\":[{\"line\":0,\"words\":\"  = \\\"q\\\" [処理] ポート1 ピン01 "
+            "反転出力\"}]},"
+            "{\"section\":\"LG_END\",\"count\":0,\"lines\":[]}],\"findings\":[{\"location\":\"" +
+            file +
+            ":LG_MAIN:0000\",\"section\":\"LG_MAIN\",\"line\":0,\"key\":null,\"fileLine\":10,\"severity\":"
+            "\"warning\",\"message\":\"object: \\\"PORT 9      \\\" is not a system variable: it reads as "
+            "0\"},{\"location\":\"" +
+            file +
+            ":LG_MAIN:0000\",\"section\":\"LG_MAIN\",\"line\":0,\"key\":null,\"fileLine\":10,\"severity\":"
+            "\"warning\",\"message\":\"value: \\\"\\\"q\\\"         \\\" is not a 32-bit whole number: it "
+            "reads as 0\"}],\"status\":1}\n");
+}
+
+} // namespace
+} // namespace zelk::check
