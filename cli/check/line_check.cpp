@@ -261,8 +261,9 @@ private:
             warn(role + ": " + name + " is not defined (VARIABLE_CNT is " +
                  std::to_string(program_.variableCount) + "): " + consequence);
         } else if (!entry->isLong()) {
-            warn(role + ": " + name + " is of type " + quoted(entry->type) +
-                 ", not \"LONG\": " + consequence);
+            const std::string type =
+                entry->type[0] == '\0' ? " has no type" : " is of type " + quoted(entry->type);
+            warn(role + ": " + name + type + ", not \"LONG\": " + consequence);
         }
     }
 
