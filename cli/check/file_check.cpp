@@ -1,13 +1,13 @@
 #include "file_check.h"
 
 #include "codepage/codepage.h"
+#include "field_text.h"
 #include "program/decimal.h"
 #include "program/keys.h"
 #include "program/tables.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <set>
 
@@ -24,16 +24,6 @@ std::string upper(std::string_view name) {
 
 std::string indexKey(std::string_view section, std::string_view key) {
     return upper(section) + '\n' + upper(key);
-}
-
-std::string quoted(std::string_view text) {
-    return '"' + codepage::fromCp932ToUtf8(text) + '"';
-}
-
-std::string digits(int width, int value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*d", width, value);
-    return text;
 }
 
 // The index behind prefix in name when the rest is exactly width decimal digits.
@@ -90,18 +80,6 @@ KeyRole roleOf(std::string_view section, std::string_view key) {
 bool isProgramSection(std::string_view section) {
     return section == keys::kContents || section == keys::kVarDef || section == keys::kLogCsv ||
            std::find(kBlocks.begin(), kBlocks.end(), section) != kBlocks.end();
-}
-
-bool isWholeNumber(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const std::string_view significant = text.substr(std::min(text.find_first_not_of('0'), text.size()));
-    return significant.size() < 10 || (significant.size() == 10 && significant <= "2147483647");
 }
 
 class FileCheck {
@@ -190,7 +168,7 @@ private:
 
     void variableKey(const profile::Entry& entry, int n, std::set<std::string>& leftOut) {
         const int defined = std::clamp<std::int32_t>(program_.variableCount, 0, kVariableCount);
-        const std::string name = "variable " + digits(2, n);
+        const std::string name = variableName(n);
         if (n >= defined) {
             if (!leftOut.insert("VAR\n" + std::to_string(n)).second) return;
             add(entry, n >= kVariableCount

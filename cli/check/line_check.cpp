@@ -1,10 +1,11 @@
 #include "line_check.h"
 
-#include "codepage/codepage.h"
+#include "field_text.h"
 #include "program/codes.h"
 #include "program/decimal.h"
 #include "program/keys.h"
 #include "program/pin_code.h"
+#include "program/spaces.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,39 +20,16 @@ bool isAny(std::string_view field, std::initializer_list<std::string_view> codes
     return std::find(codes.begin(), codes.end(), field) != codes.end();
 }
 
-// A field as written, in quotes, its code page 932 text shown as UTF-8.
-std::string quoted(std::string_view field) {
-    return '"' + codepage::fromCp932ToUtf8(field) + '"';
-}
-
-std::string number(const char* format, long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
+std::string hexByte(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
     return text;
 }
 
 // A group that holds nothing: "NONE", or a kind of blanks only or none at all (a group missing from a
 // short line). The engine passes over such a detail group as over "NONE".
 bool isEmptyKind(std::string_view kindText) {
-    return kindText == codes::kNone || trimBlanks(kindText).empty();
-}
-
-// A signed decimal whole number within 32 bits, blanks around it allowed: what a decimal field should hold.
-bool isWholeNumber(std::string_view text) {
-    text = trimBlanks(text);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const std::string_view digits = text.substr(std::min(text.find_first_not_of('0'), text.size()));
-    return digits.size() < 10 || (digits.size() == 10 && digits <= "2147483647");
+    return kindText == codes::kNone || trimSpaces(kindText).empty();
 }
 
 std::string detailName(int k) {
@@ -248,7 +226,7 @@ private:
     void variable(const std::string& role, Group g, const std::string& consequence) {
         const std::string_view text = dataText(g);
         const std::int32_t n = parseDecimal(line_.data(g));
-        const std::string name = "variable " + number("%02ld", n);
+        const std::string name = variableName(n);
         if (!isWholeNumber(text)) {
             warn(role + ": " + quoted(text) + " is not a variable number: it names " + name);
             return;
@@ -286,12 +264,12 @@ private:
         const PinCode pin = decodePinCode(line_.data(g));
         const bool wellFormed = text.size() >= 3 && text[0] >= '0' && text[0] <= '9' &&
                                 hexDigitValue(text[1]) >= 0 && hexDigitValue(text[2]) >= 0 &&
-                                trimBlanks(text.substr(3)).empty();
+                                trimSpaces(text.substr(3)).empty();
         const bool noSuchPort = portMatters && pin.port != 0 && pin.port != 1;
         if (!wellFormed) {
             warn(role + ": " + quoted(text) +
                  " is not a pin code (a port digit and two hexadecimal digits): " +
-                 (noSuchPort ? noPort : "its pattern reads as " + number("0x%02lX", pin.pattern)));
+                 (noSuchPort ? noPort : "its pattern reads as " + hexByte(pin.pattern)));
         } else if (noSuchPort) {
             warn(role + ": pin code " + quoted(text) + " names port " + std::to_string(pin.port) +
                  "; the engine has ports 0 and 1: " + noPort);

@@ -1,5 +1,7 @@
 #include "program/composer_lists.h"
 
+#include "program/spaces.h"
+
 #include <algorithm>
 
 namespace zelk {
@@ -29,14 +31,6 @@ constexpr std::string_view kExec[] = {"NONE:なし", "OUT :固定出力",   "OUT
 
 bool hasVariableItems(ComposerList list) {
     return isEditable(list);
-}
-
-std::string_view trimSpaces(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
 }
 
 std::string shown(ComposerList list, const std::string& field, std::span<const std::string> variableItems) {

@@ -1,6 +1,7 @@
 #include "program/explain_line.h"
 
 #include "program/codes.h"
+#include "program/spaces.h"
 
 #include <string_view>
 
@@ -30,14 +31,6 @@ std::string_view midChars(std::string_view text, std::size_t start,
     return rest.substr(0, count == std::string_view::npos ? rest.size() : charOffset(rest, count));
 }
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 // A list text's kind: its first four bytes, without a character cut in two.
 std::string_view kind(std::string_view text) {
     std::size_t n = std::min<std::size_t>(text.size(), 4);
@@ -48,7 +41,7 @@ std::string_view kind(std::string_view text) {
 
 // A list text's label: what follows the 12-character code and ":".
 std::string label(std::string_view text) {
-    return std::string(trimBlanks(midChars(text, 13)));
+    return std::string(trimSpaces(midChars(text, 13)));
 }
 
 // "ポート" + port digit + " ピン" + two hexadecimal digits of a pin code.
@@ -69,21 +62,21 @@ std::string objectSegment(std::string_view kind, std::string_view data) {
 }
 
 std::string comparisonSegment(std::string_view kind, std::string_view data) {
-    if (kind == codes::kComp) return std::string(trimBlanks(midChars(data, 0, 12)));
+    if (kind == codes::kComp) return std::string(trimSpaces(midChars(data, 0, 12)));
     if (kind == codes::kSts) return label(data);
     return {};
 }
 
 std::string valueSegment(std::string_view kind, std::string_view data) {
     if (kind == codes::kNone) return {};
-    if (kind == codes::kCnst) return std::string(trimBlanks(data));
+    if (kind == codes::kCnst) return std::string(trimSpaces(data));
     return label(data);
 }
 
 std::string actionSegment(std::string_view kindText, std::string_view data) {
     const std::string_view code = kind(kindText);
     if (code == codes::kNone) return {};
-    const std::string_view name = trimBlanks(midChars(kindText, 5)); // the label after "OUT :"
+    const std::string_view name = trimSpaces(midChars(kindText, 5)); // the label after "OUT :"
     if (code == codes::kOut || code == codes::kOutr)
         return "[処理] " + pinText(data) + ' ' + std::string(name);
     return "[処理] " + std::string(name);

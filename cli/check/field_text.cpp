@@ -1,0 +1,33 @@
+#include "field_text.h"
+
+#include "codepage/codepage.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zelk::check {
+
+std::string quoted(std::string_view cp932) {
+    return '"' + codepage::fromCp932ToUtf8(cp932) + '"';
+}
+
+std::string variableName(int n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "variable %02d", n);
+    return text;
+}
+
+bool isWholeNumber(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const std::string_view significant = text.substr(std::min(text.find_first_not_of('0'), text.size()));
+    return significant.size() < 10 || (significant.size() == 10 && significant <= "2147483647");
+}
+
+} // namespace zelk::check
