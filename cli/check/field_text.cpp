@@ -11,10 +11,14 @@ std::string quoted(std::string_view cp932) {
     return '"' + codepage::fromCp932ToUtf8(cp932) + '"';
 }
 
-std::string variableName(int n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "variable %02d", n);
+std::string variableNumber(int n) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", n);
     return text;
+}
+
+std::string variableName(int n) {
+    return "variable " + variableNumber(n);
 }
 
 bool isWholeNumber(std::string_view text) {

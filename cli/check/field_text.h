@@ -8,7 +8,9 @@ namespace zelk::check {
 // The text in double quotes, its code page 932 shown as UTF-8.
 std::string quoted(std::string_view cp932);
 
-// "variable 05": a variable as its number is written.
+// "05": a variable's number as its keys write it.
+std::string variableNumber(int n);
+// "variable 05".
 std::string variableName(int n);
 
 // A signed decimal whole number within 32 bits, with blanks around it at most: what a decimal field or

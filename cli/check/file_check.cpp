@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <optional>
-#include <set>
 
 namespace zelk::check {
 
@@ -91,7 +90,6 @@ public:
         counts();
         std::map<std::string, std::size_t> firstSection; // upper-case name -> line of its first header
         std::map<std::string, std::size_t> firstKey;     // "SECTION\nKEY" -> line of the first such key
-        std::set<std::string> leftOut;                   // variables and lines reported as left out
         bool inSection = false;
         bool checked = false; // the current section is a program section whose keys the reader finds
         for (const profile::Entry& entry : index_.entries()) {
@@ -109,7 +107,7 @@ public:
                 add(entry, "key " + show(entry.key) + " stands before any section: it is not read");
             } else if (checked && entry.counts) {
                 firstKey.emplace(indexKey(section, entry.key), entry.line);
-                key(entry, section, leftOut);
+                key(entry, section);
             } else if (checked) {
                 add(entry,
                     show(entry.key) + " repeats the one on line " +
@@ -117,6 +115,7 @@ public:
                     roleOf(section, upper(entry.key)).lineIndex());
             }
         }
+        leftOutKeys();
         neverRunBlocks();
     }
 
@@ -155,27 +154,23 @@ private:
         }
     }
 
-    void key(const profile::Entry& entry, const std::string& section, std::set<std::string>& leftOut) {
+    void key(const profile::Entry& entry, const std::string& section) {
         const KeyRole role = roleOf(section, upper(entry.key));
         if (role.kind == KeyRole::kUnknown) {
             add(entry, "key " + show(entry.key) + " is not read by the engine");
         } else if (role.kind == KeyRole::kVariable) {
-            variableKey(entry, role.index, leftOut);
+            variableKey(entry, role.index);
         } else if (role.kind == KeyRole::kLine) {
-            lineKey(entry, section, role.index, leftOut);
+            lineKey(entry, section, role.index);
         }
     }
 
-    void variableKey(const profile::Entry& entry, int n, std::set<std::string>& leftOut) {
-        const int defined = std::clamp<std::int32_t>(program_.variableCount, 0, kVariableCount);
-        const std::string name = variableName(n);
-        if (n >= defined) {
-            if (!leftOut.insert("VAR\n" + std::to_string(n)).second) return;
-            add(entry, n >= kVariableCount
-                           ? name + " is outside the engine's variables 00 to 63: it is not loaded"
-                           : name + " is beyond " + countText(keys::kVariableCount) + ": it is not loaded");
+    void variableKey(const profile::Entry& entry, int n) {
+        if (n >= std::clamp<std::int32_t>(program_.variableCount, 0, kVariableCount)) {
+            leftOut_[std::string(keys::kVarDef)].emplace(n, &entry);
             return;
         }
+        const std::string name = variableName(n);
         const VarEntry& variable = program_.variables[n];
         if (upper(entry.key).starts_with(keys::kVarValue) && variable.isLong() && !entry.value.empty() &&
             !isWholeNumber(variable.valueText))
@@ -183,19 +178,40 @@ private:
                            std::to_string(variable.value));
     }
 
-    void lineKey(const profile::Entry& entry, const std::string& section, int n,
-                 std::set<std::string>& leftOut) {
-        const Block& lines = block(program_, section);
-        if (n >= lines.loadedLines()) {
-            if (!leftOut.insert(section + '\n' + std::to_string(n)).second) return;
-            out_.push_back({section, n, entry.key, entry.line,
-                            n >= kBlockLines ? "line " + lineNumber(n) +
-                                                   " is beyond the engine's 128 lines: it is not loaded"
-                                             : "line " + lineNumber(n) + " is beyond " +
-                                                   countText(countKey(section)) + ": it is not loaded"});
-            return;
+    void lineKey(const profile::Entry& entry, const std::string& section, int n) {
+        if (n >= block(program_, section).loadedLines())
+            leftOut_[section].emplace(n, &entry);
+        else
+            layout(entry, section, n);
+    }
+
+    // Variables and lines whose keys stand beyond their count or the engine's table: one finding for each
+    // run of them.
+    void leftOutKeys() {
+        for (const auto& [section, keysLeftOut] : leftOut_) {
+            const bool variables = section == keys::kVarDef;
+            const int table = variables ? kVariableCount : kBlockLines;
+            const auto number = [&](int n) { return variables ? variableNumber(n) : lineNumber(n); };
+            for (auto first = keysLeftOut.begin(); first != keysLeftOut.end();) {
+                auto last = first;
+                while (std::next(last) != keysLeftOut.end() && std::next(last)->first == last->first + 1 &&
+                       (std::next(last)->first >= table) == (first->first >= table))
+                    ++last;
+                const std::string where =
+                    first->first >= table
+                        ? (variables ? "outside the engine's variables 00 to 63"
+                                     : "beyond the engine's 128 lines")
+                        : "beyond " + countText(variables ? keys::kVariableCount : countKey(section));
+                const std::string message =
+                    first == last ? (variables ? "variable " : "line ") + number(first->first) + " is " +
+                                        where + ": it is not loaded"
+                                  : (variables ? "variables " : "lines ") + number(first->first) + " to " +
+                                        number(last->first) + " are " + where + ": they are not loaded";
+                out_.push_back({section, variables ? -1 : first->first, first->second->key,
+                                first->second->line, message});
+                first = std::next(last);
+            }
         }
-        layout(entry, section, n);
     }
 
     std::string countText(std::string_view countKey) const {
@@ -246,6 +262,7 @@ private:
     const Program& program_;
     const FileIndex& index_;
     Findings& out_;
+    std::map<std::string, std::map<int, const profile::Entry*>> leftOut_; // section -> index -> first key
 };
 
 } // namespace

@@ -187,7 +187,7 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
           "\r\n"
           "LG_COMP_0000=" +
           line + "\r\nLG_PROC_0000=\r\nLG_COMP_0000=" + line + "\r\nLG_COMP_0002=" + line +
-          "\r\nLG_PROC_0002=\r\n[lg_main]\r\nLG_COMP_0001=" + line +
+          "\r\nLG_PROC_0002=\r\nLG_PROC_0003=\r\n[lg_main]\r\nLG_COMP_0001=" + line +
           "\r\n[LG_MAINS]\r\n[LOG_CSV]\r\n"
           "CSV_FNAME=log.csv\r\n");
     expectFindings({
@@ -204,7 +204,7 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
         "LG_INIT:0000: warning: LG_COMP_0000 to LG_COMP_0127 are missing: these 128 lines do nothing",
         "lg_main: warning: section [lg_main] repeats the one on line 12: the keys under it are not read",
         "LG_MAIN:0000: warning: LG_COMP_0000 repeats the one on line 13: only the first counts",
-        "LG_MAIN:0002: warning: line 0002 is beyond LG_MAIN_CNT=1x: it is not loaded",
+        "LG_MAIN:0002: warning: lines 0002 to 0003 are beyond LG_MAIN_CNT=1x: they are not loaded",
         "1: warning: key orphan stands before any section: it is not read",
         "LG_MAINS: warning: section [LG_MAINS] is not part of a logic program",
     });
