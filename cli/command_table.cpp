@@ -1,5 +1,6 @@
 #include "cli/command_table.h"
 
+#include "cli/check_command.h"
 #include "cli/run_command.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ namespace zelk::cli {
 namespace {
 
 // The commands, in the order the help lists them.
-const Command* const kCommands[] = {&kRunCommand};
+const Command* const kCommands[] = {&kRunCommand, &kCheckCommand};
 
 constexpr std::string_view kProgram = "zelkctl";
 

@@ -1,4 +1,4 @@
-#include "field_text.h"
+#include "cli/check/field_text.h"
 
 #include "codepage/codepage.h"
 

@@ -1,7 +1,7 @@
-#include "file_check.h"
+#include "cli/check/file_check.h"
 
+#include "cli/check/field_text.h"
 #include "codepage/codepage.h"
-#include "field_text.h"
 #include "program/decimal.h"
 #include "program/keys.h"
 #include "program/tables.h"

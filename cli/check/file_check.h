@@ -1,7 +1,7 @@
 #pragma once
 // Findings about the program file as a whole: counts, keys the engine never reads (unknown, repeated,
 // beyond a count), the layout of line values, initial values, and the log file's name.
-#include "finding.h"
+#include "cli/check/finding.h"
 #include "profile/profile.h"
 #include "program.h"
 

@@ -1,4 +1,4 @@
-#include "finding.h"
+#include "cli/check/finding.h"
 
 #include "codepage/codepage.h"
 

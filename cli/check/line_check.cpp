@@ -1,6 +1,6 @@
-#include "line_check.h"
+#include "cli/check/line_check.h"
 
-#include "field_text.h"
+#include "cli/check/field_text.h"
 #include "program/codes.h"
 #include "program/decimal.h"
 #include "program/keys.h"

@@ -1,7 +1,7 @@
 #pragma once
 // What the engine makes of one loaded logic line: codes it does not know, operands that read as 0, tests
 // that are never true and groups it never looks at.
-#include "finding.h"
+#include "cli/check/finding.h"
 #include "program.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 // The log file's name: the engine writes the rows of "LOG " lines to it at the end of every run.
+#include "cli/check/file_check.h"
 #include "codepage/codepage.h"
-#include "file_check.h"
 #include "log_file_name.h"
 #include "program/codes.h"
 #include "program/keys.h"

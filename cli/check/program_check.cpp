@@ -1,8 +1,8 @@
-#include "program_check.h"
+#include "cli/check/program_check.h"
 
+#include "cli/check/file_check.h"
+#include "cli/check/line_check.h"
 #include "codepage/codepage.h"
-#include "file_check.h"
-#include "line_check.h"
 #include "program.h"
 #include "program/composer_lists.h"
 #include "program/keys.h"

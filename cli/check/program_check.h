@@ -1,7 +1,7 @@
 #pragma once
 // The checker: reads a logic program with the engine's own loader, puts every line in words as the logic
 // editor explains it, and finds what the engine would silently pass over or read as 0.
-#include "finding.h"
+#include "cli/check/finding.h"
 
 #include <cstdint>
 #include <string>

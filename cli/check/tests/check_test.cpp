@@ -1,5 +1,6 @@
 // zelkctl check on the shipped sample and on small programs with one kind of fault each.
-#include "check_command.h"
+#include "cli/check/check_report.h"
+#include "testing/child_process.h"
 #include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -284,6 +285,23 @@ TEST_F(Check, ExitStatusesAndTheJsonDocument) {
             ":LG_MAIN:0000\",\"section\":\"LG_MAIN\",\"line\":0,\"key\":null,\"fileLine\":10,\"severity\":"
             "\"warning\",\"message\":\"value: \\\"\\\"q\\\"         \\\" is not a 32-bit whole number: it "
             "reads as 0\"}],\"status\":1}\n");
+}
+
+TEST(CheckCommandLine, ZelkctlChecksLogicCtlIniInTheCurrentFolder) {
+    test::TempDir dir;
+    std::filesystem::copy_file(ZELK_SAMPLE_PROGRAM, dir.path() / "LogicCtl.ini");
+    const auto zelkctl = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), ZELKCTL);
+        auto child = std::make_unique<test::ChildProcess>(
+            test::ChildProcess::Options{args, {}, dir.path(), dir.file("out"), dir.file("err")});
+        child->wait();
+        return child;
+    };
+    auto check = zelkctl({"check"});
+    EXPECT_EQ(check->wait(), kNoFindings);
+    EXPECT_TRUE(check->out().ends_with("LogicCtl.ini: no findings\n")) << check->out();
+    EXPECT_EQ(zelkctl({"check", "--json", "none.ini"})->wait(), kUnreadable);
+    EXPECT_EQ(zelkctl({"check", "a.ini", "b.ini"})->wait(), 64);
 }
 
 } // namespace

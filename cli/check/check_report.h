@@ -1,5 +1,5 @@
 #pragma once
-// `zelkctl check [FILE] [--json]`: the logic program in words, and what the engine would pass over.
+// The report of `zelkctl check`: the logic program in words, and what the engine would pass over.
 #include <ostream>
 #include <string>
 

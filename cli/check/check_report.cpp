@@ -1,7 +1,8 @@
-#include "check_command.h"
+#include "cli/check/check_report.h"
 
+#include "cli/check/program_check.h"
+#include "cli/json.h"
 #include "codepage/codepage.h"
-#include "program_check.h"
 
 #include <cstdio>
 
@@ -9,22 +10,7 @@ namespace zelk::check {
 
 namespace {
 
-std::string jsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
-}
+using cli::jsonString;
 
 std::string jsonNumberOrNull(long value, bool present) {
     return present ? std::to_string(value) : "null";
