@@ -11,6 +11,13 @@ std::string quoted(std::string_view cp932) {
     return '"' + codepage::fromCp932ToUtf8(cp932) + '"';
 }
 
+std::string upperAscii(std::string_view name) {
+    std::string text(name);
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
 std::string variableNumber(int n) {
     char text[16];
     std::snprintf(text, sizeof text, "%02d", n);

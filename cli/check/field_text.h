@@ -8,6 +8,9 @@ namespace zelk::check {
 // The text in double quotes, its code page 932 shown as UTF-8.
 std::string quoted(std::string_view cp932);
 
+// ASCII letters in upper case, as names are matched without regard to case.
+std::string upperAscii(std::string_view name);
+
 // "05": a variable's number as its keys write it.
 std::string variableNumber(int n);
 // "variable 05".

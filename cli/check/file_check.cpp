@@ -14,15 +14,8 @@ namespace zelk::check {
 
 namespace {
 
-std::string upper(std::string_view name) {
-    std::string text(name);
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 std::string indexKey(std::string_view section, std::string_view key) {
-    return upper(section) + '\n' + upper(key);
+    return upperAscii(section) + '\n' + upperAscii(key);
 }
 
 // The index behind prefix in name when the rest is exactly width decimal digits.
@@ -93,7 +86,7 @@ public:
         bool inSection = false;
         bool checked = false; // the current section is a program section whose keys the reader finds
         for (const profile::Entry& entry : index_.entries()) {
-            const std::string section = upper(entry.section);
+            const std::string section = upperAscii(entry.section);
             if (entry.key.empty()) {
                 inSection = true;
                 checked = entry.counts && isProgramSection(section);
@@ -112,7 +105,7 @@ public:
                 add(entry,
                     show(entry.key) + " repeats the one on line " +
                         std::to_string(firstKey[indexKey(section, entry.key)]) + ": only the first counts",
-                    roleOf(section, upper(entry.key)).lineIndex());
+                    roleOf(section, upperAscii(entry.key)).lineIndex());
             }
         }
         leftOutKeys();
@@ -155,7 +148,7 @@ private:
     }
 
     void key(const profile::Entry& entry, const std::string& section) {
-        const KeyRole role = roleOf(section, upper(entry.key));
+        const KeyRole role = roleOf(section, upperAscii(entry.key));
         if (role.kind == KeyRole::kUnknown) {
             add(entry, "key " + show(entry.key) + " is not read by the engine");
         } else if (role.kind == KeyRole::kVariable) {
@@ -172,7 +165,7 @@ private:
         }
         const std::string name = variableName(n);
         const VarEntry& variable = program_.variables[n];
-        if (upper(entry.key).starts_with(keys::kVarValue) && variable.isLong() && !entry.value.empty() &&
+        if (upperAscii(entry.key).starts_with(keys::kVarValue) && variable.isLong() && !entry.value.empty() &&
             !isWholeNumber(variable.valueText))
             add(entry, quoted(variable.valueText) + " is not a whole number: " + name + " starts at " +
                            std::to_string(variable.value));
@@ -222,7 +215,7 @@ private:
 
     // A line value is a row of 18-byte groups: a 4-byte kind, ",", a 12-byte data field and ",".
     void layout(const profile::Entry& entry, const std::string& section, int n) {
-        const bool comp = upper(entry.key).starts_with(keys::kLineComp);
+        const bool comp = upperAscii(entry.key).starts_with(keys::kLineComp);
         const std::size_t expected = comp ? kCompBytes : kProcBytes;
         const std::string& value = entry.value;
         if (value.empty()) return;

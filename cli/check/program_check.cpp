@@ -1,5 +1,6 @@
 #include "cli/check/program_check.h"
 
+#include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
 #include "cli/check/line_check.h"
 #include "codepage/codepage.h"
@@ -62,12 +63,10 @@ void missingLines(const FileIndex& index, const std::string& section, int lines,
 }
 
 // Reports sections in the file's usual order, each with its lines in order.
-int sectionRank(std::string section) {
-    for (char& c : section)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+int sectionRank(const std::string& section) {
     constexpr std::array<std::string_view, 6> order{keys::kContents,  keys::kVarDef,   keys::kInitBlock,
                                                     keys::kMainBlock, keys::kEndBlock, keys::kLogCsv};
-    const auto found = std::find(order.begin(), order.end(), section);
+    const auto found = std::find(order.begin(), order.end(), upperAscii(section));
     return static_cast<int>(found - order.begin());
 }
 

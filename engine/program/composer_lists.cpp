@@ -29,16 +29,12 @@ constexpr std::string_view kData[] = {""};
 constexpr std::string_view kExec[] = {"NONE:なし", "OUT :固定出力",   "OUTR:反転出力",
                                       "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"};
 
-bool hasVariableItems(ComposerList list) {
-    return isEditable(list);
-}
-
 std::string shown(ComposerList list, const std::string& field, std::span<const std::string> variableItems) {
     const auto begins = [&field](std::string_view item) { return item.starts_with(field); };
     const std::span<const std::string_view> items = fixedItems(list);
     if (const auto found = std::find_if(items.begin(), items.end(), begins); found != items.end())
         return std::string(*found);
-    if (hasVariableItems(list)) {
+    if (isEditable(list)) { // the editable lists are the ones that carry the variable items
         if (const auto found = std::find_if(variableItems.begin(), variableItems.end(), begins);
             found != variableItems.end())
             return *found;
