@@ -2,7 +2,6 @@
 
 #include "cli/check/field_text.h"
 #include "codepage/codepage.h"
-#include "program/decimal.h"
 #include "program/keys.h"
 #include "program/tables.h"
 
