@@ -29,8 +29,17 @@ constexpr std::string_view kData[] = {""};
 constexpr std::string_view kExec[] = {"NONE:なし", "OUT :固定出力",   "OUTR:反転出力",
                                       "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"};
 
+std::string_view withoutPadding(std::string_view text) {
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string shown(ComposerList list, const std::string& field, std::span<const std::string> variableItems) {
-    const auto begins = [&field](std::string_view item) { return item.starts_with(field); };
+    // An editable list shows stored data without its padding; data of spaces only is no data.
+    const std::string_view data = isEditable(list) ? withoutPadding(field) : std::string_view(field);
+    const std::string_view wanted = data.empty() ? data : std::string_view(field);
+    const auto begins = [wanted](std::string_view item) { return item.starts_with(wanted); };
     const std::span<const std::string_view> items = fixedItems(list);
     if (const auto found = std::find_if(items.begin(), items.end(), begins); found != items.end())
         return std::string(*found);
@@ -38,8 +47,9 @@ std::string shown(ComposerList list, const std::string& field, std::span<const s
         if (const auto found = std::find_if(variableItems.begin(), variableItems.end(), begins);
             found != variableItems.end())
             return *found;
+        return std::string(data);
     }
-    return isEditable(list) ? field : std::string(items.front());
+    return std::string(items.front());
 }
 
 } // namespace

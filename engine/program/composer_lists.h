@@ -26,8 +26,9 @@ bool isEditable(ComposerList list);
 std::string variableItem(int index, std::string_view name);
 
 // The list texts that show a line whose nine fields (UTF-8, in list order) are given: each list takes its
-// first item that begins with the field's text. Where none does, a fixed list takes its first item and an
-// editable list shows the field's text itself.
+// first item that begins with the field's text (an editable list: the first item, when the field holds
+// spaces only). Where none does, a fixed list takes its first item and an editable list shows the field's
+// text without its padding.
 LineTexts composerTexts(const std::array<std::string, kComposerLists>& fields,
                         std::span<const std::string> variableItems);
 
