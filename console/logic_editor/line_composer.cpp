@@ -2,6 +2,7 @@
 
 #include "common/combo_helpers.h"
 #include "common/window_layout.h"
+#include "program/composer_lists.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -10,7 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include <initializer_list>
+#include <string_view>
 
 namespace zelk::console {
 
@@ -43,10 +44,11 @@ QPushButton* newButton(QWidget* parent, const char* name, const QString& caption
     return button;
 }
 
-void fill(QComboBox* list, std::initializer_list<const char16_t*> items) {
+// A list's fixed items, from the one place that also words lines for the checker.
+void fill(QComboBox* list, ComposerList which) {
     list->clear();
-    for (const char16_t* item : items)
-        list->addItem(QString::fromUtf16(item));
+    for (const std::string_view item : fixedItems(which))
+        list->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
 }
 
 } // namespace
@@ -107,20 +109,17 @@ LineComposer::LineComposer(QTableWidget* grdLg, QWidget* parent) : QGroupBox(par
 }
 
 void LineComposer::fillLists() {
-    fill(cmbNext, {u"NONE:なし", u"NEW :新規", u"NEXT:前行続き", u"AND :かつ", u"OR  :または"});
-    fill(cmbObj, {u"NONE:なし", u"PIN :ピン", u"VAR :変数", u"SVAR:システム変数"});
-    fill(cmbObjData, {u"", u"10MS CNT    :ミリ秒カウンタ"});
+    fill(cmbNext, ComposerList::Next);
+    fill(cmbObj, ComposerList::Obj);
+    fill(cmbObjData, ComposerList::ObjData);
     addVariableItems(cmbObjData);
-    fill(cmbCmp, {u"NONE:なし", u"STS :状態チェック", u"COMP:比較"});
-    fill(cmbCmpData, {u"", u"CHANGE      :変化", u"STOP->ELEC  :電断->通電", u"ELEC->STOP  :通電->電断",
-                      u"ELEC        :通電", u"STOP        :電断", u"=           ", u"<           ",
-                      u">           ", u"<=          ", u">=          ", u"<>          "});
-    fill(cmbVal, {u"NONE:なし", u"CNST:固定値", u"VAR :変数", u"SVAR:システム変数"});
-    fill(cmbValData, {u""});
+    fill(cmbCmp, ComposerList::Cmp);
+    fill(cmbCmpData, ComposerList::CmpData);
+    fill(cmbVal, ComposerList::Val);
+    fill(cmbValData, ComposerList::ValData);
     addVariableItems(cmbValData);
-    fill(cmbExec, {u"NONE:なし", u"OUT :固定出力", u"OUTR:反転出力", u"CALC:計算", u"CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ",
-                   u"LOG :ログ出力"});
-    fill(cmbExecData, {u""});
+    fill(cmbExec, ComposerList::Exec);
+    fill(cmbExecData, ComposerList::ExecData);
     addVariableItems(cmbExecData);
 
     for (QComboBox* list : {cmbNext, cmbObj, cmbCmp, cmbCmpData, cmbVal, cmbExec})
