@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and running ZELK need; with --fuzz also clang with
-# libFuzzer for the fuzz targets (scripts/fuzz.sh).
+# libFuzzer for the fuzz targets (scripts/fuzz.sh), with --package-test the tools of scripts/package-test.sh.
 # Idempotent: only missing packages are installed. Needs root (or sudo) when something is missing.
 set -euo pipefail
 
@@ -14,7 +14,16 @@ packages=(
   xvfb xauth
   clang-format
 )
-if [ "${1:-}" = "--fuzz" ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+for option in "$@"; do
+  case "$option" in
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  --package-test) packages+=(lintian xdotool xclip) ;;
+  *)
+    echo "install-deps.sh: unknown option: $option" >&2
+    exit 2
+    ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
