@@ -14,19 +14,10 @@ set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/zelk)
 install(FILES debian/copyright DESTINATION ${doc_dir})
 zelk_install_gzipped(${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog ${doc_dir})
 
-# Maintainer scripts, told which systemd units and system users the package has.
-set(ZELK_SERVICE_UNITS "")
-foreach(file IN LISTS ZELK_SERVICE_FILES)
-  get_filename_component(name ${file} NAME)
-  string(APPEND ZELK_SERVICE_UNITS " ${name}")
-endforeach()
-set(ZELK_SYSUSERS_CONFS "")
-foreach(file IN LISTS ZELK_SYSUSERS_FILES)
-  get_filename_component(name ${file} NAME)
-  string(APPEND ZELK_SYSUSERS_CONFS " ${name}")
-endforeach()
-string(STRIP "${ZELK_SERVICE_UNITS}" ZELK_SERVICE_UNITS)
-string(STRIP "${ZELK_SYSUSERS_CONFS}" ZELK_SYSUSERS_CONFS)
+# Maintainer scripts. They act on the control service and its system user where the package holds them, under
+# the names the service's install rules give them.
+set(ZELK_SERVICE_UNIT zelk.service)
+set(ZELK_SYSUSERS_CONF zelk.conf)
 set(maintainer_scripts "")
 foreach(script postinst prerm postrm)
   configure_file(debian/${script}.in ${CMAKE_CURRENT_BINARY_DIR}/debian/${script} @ONLY
