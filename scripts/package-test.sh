@@ -88,6 +88,17 @@ if ! "${as_root[@]}" dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1; then
 fi
 dpkg-query -W -f='${Status}' "$package" | grep -q ' installed$' || fail "the package is not installed"
 
+# The control service, where the package has one: its system user made, the programs it starts installed.
+files=$(dpkg-query -L "$package")
+if grep -q '^/usr/lib/sysusers.d/zelk.conf$' <<<"$files" && command -v systemd-sysusers >/dev/null 2>&1; then
+    getent passwd zelk >/dev/null || fail "the service's system user zelk was not made"
+fi
+while read -r unit; do
+    while read -r program; do
+        [ -x "$program" ] || fail "$unit starts $program, which is not installed"
+    done < <(sed -n 's/^ExecStart\(Pre\)\?=[-@:+!]*\([^ ]*\).*/\2/p' "$unit")
+done < <(grep '^/usr/lib/systemd/system/.*\.service$' <<<"$files" || true)
+
 # A new user's session: an empty home folder, its own runtime folder, no settings from this shell.
 home=$tmp/home
 runtime=$tmp/runtime
