@@ -34,21 +34,37 @@ scripts/install-deps.sh --package-test
 
 tmp=$(mktemp -d)
 installed=false
+on_screen=false # the virtual display runs
 pids=() # what this script started: Xvfb, kaldex-sim, the console
 
 cleanup() {
     local status=$?
     for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    if $installed; then "${as_root[@]}" dpkg --purge "$package" >/dev/null && echo "package-test: $package removed"; fi
+    if $installed; then
+        if "${as_root[@]}" dpkg --purge "$package" >/dev/null; then
+            echo "package-test: $package removed"
+        else
+            echo "package-test: dpkg --purge $package failed" >&2
+        fi
+    fi
     if [ "$status" -eq 0 ]; then rm -rf "$tmp"; else echo "package-test: logs kept in $tmp" >&2; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The visible windows' titles: a message box is titled ZELK.
+describe_screen() {
+    local window
+    for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        echo "window: $(xdotool getwindowname "$window")"
+    done
+}
+
 fail() {
     echo "package-test: FAIL: $*" >&2
+    if $on_screen; then describe_screen >&2; fi
     for log in "$tmp"/*.log; do
         [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; cat "$log" >&2; }
     done
@@ -113,6 +129,7 @@ pids+=($!)
 wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start"
 DISPLAY=":$(head -n 1 "$tmp/display")"
 export DISPLAY
+on_screen=true
 
 KALDEX_BOARD_DIR=$boards /usr/bin/kaldex-sim --dir "$boards" --stay </dev/null >"$tmp/kaldex-sim.log" 2>&1 &
 pids+=($!)
