@@ -131,7 +131,7 @@ DISPLAY=":$(head -n 1 "$tmp/display")"
 export DISPLAY
 on_screen=true
 
-KALDEX_BOARD_DIR=$boards /usr/bin/kaldex-sim --dir "$boards" --stay </dev/null >"$tmp/kaldex-sim.log" 2>&1 &
+KALDEX_BOARD_DIR=$boards /usr/bin/kaldex-sim --stay </dev/null >"$tmp/kaldex-sim.log" 2>&1 &
 pids+=($!)
 wait_for 100 grep -q 'board on' "$tmp/kaldex-sim.log" || fail "kaldex-sim did not start"
 
