@@ -1,9 +1,8 @@
 # The Debian package, made by CPack from the install rules: in the build folder, `cpack -G DEB` (or
-# `cpack --preset default` in the source folder). The package installs under /usr; the programs find the engine
-# relative to their own folder, so the package needs no RPATH and no LD_LIBRARY_PATH. Its dependencies are
-# computed from the binaries by dpkg-shlibdeps.
-
-set(ZELK_DEB_MAINTAINER "ZELK developers <zelk@example.org>")
+# `cpack --preset default` in the source folder). The package installs under /usr, the prefix the default preset
+# configures, so paths built into installed files are right in it; the programs find the engine relative to
+# their own folder, so it needs no RPATH and no LD_LIBRARY_PATH. Its dependencies are computed from the binaries
+# by dpkg-shlibdeps.
 
 # The changelog's newest entry is the package's version: a new version needs its entry.
 file(STRINGS debian/changelog changelog_head LIMIT_COUNT 1)
@@ -29,7 +28,7 @@ endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelk)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "${ZELK_DEB_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "ZELK developers <zelk@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "rule-based controller for the KALDEX USB I/O board")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "ZELK runs a logic program of numbered condition and action lines every
@@ -37,9 +36,10 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 and four outputs. Its Qt console, with Japanese texts, starts and stops
 control runs, monitors the ports, toggles the outputs and edits the program.
 
-The package also holds kaldex-sim, a virtual board for trying the system
-without hardware, the sample program, and a udev rule that gives the user at
-the seat access to KALDEX boards.")
+The package also holds zelkctl, which runs the program without a desktop,
+with a systemd service for it (not enabled on installation); kaldex-sim, a
+virtual board for trying the system without hardware; the sample program; and
+a udev rule that gives the user at the seat access to KALDEX boards.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
