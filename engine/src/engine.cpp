@@ -51,7 +51,11 @@ std::int32_t Engine::open() {
             recordEvent(messages::kCurrentDirectoryFailed);
             return 0;
         }
+#ifdef _WIN32
+        if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
+#else
         if (directory.back() != '/') directory += '/';
+#endif
         baseDirectory_ = std::move(directory);
     }
 

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#ifndef _WIN32
 #include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace zelk {
 namespace {
@@ -251,6 +253,7 @@ TEST(EngineMessages, AreCodePage932) {
     EXPECT_EQ(messages::kCurrentDirectoryFailed.size(), 28u);
 }
 
+#ifndef _WIN32
 // exitKaldex ends the process with status 0 through the normal exit path: exit handlers run.
 TEST(Exports, ExitKaldexExitsWithZeroAndRunsExitHandlers) {
     int fds[2];
@@ -276,6 +279,7 @@ TEST(Exports, ExitKaldexExitsWithZeroAndRunsExitHandlers) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+#endif
 
 } // namespace
 } // namespace zelk

@@ -10,11 +10,16 @@ namespace zelk::profile::detail {
 
 enum class ReadStatus { Ok, Missing, Failed };
 
-// Owner and permission bits of an existing file, carried over to the file that replaces it.
+// Owner and permission bits of an existing file, carried over to the file that replaces it. On Windows the
+// system carries them over itself when it replaces the file; only the file's attributes are kept here.
 struct FileMeta {
+#ifdef _WIN32
+    unsigned long attributes = 0;
+#else
     mode_t mode = 0;
     uid_t uid = 0;
     gid_t gid = 0;
+#endif
 };
 
 // Reads the whole regular file at path into out. Missing: the path does not exist. Failed: anything else

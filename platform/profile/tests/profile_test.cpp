@@ -1,18 +1,22 @@
 #include "profile/profile.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
+#include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace fs = std::filesystem;
 using zelk::profile::getString;
@@ -23,16 +27,15 @@ namespace {
 class Profile : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (base() / "zelk-profile-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        temp = std::make_unique<zelk::test::TempDir>(base());
+        dir = temp->path();
         path = (dir / "test.ini").string();
     }
     virtual fs::path base() { return fs::temp_directory_path(); }
     void TearDown() override {
         std::error_code ec;
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
+        temp.reset();
     }
 
     void put(const std::string& bytes, const fs::path& file = {}) {
@@ -67,6 +70,7 @@ protected:
         return writeString(section, key, value, path);
     }
 
+    std::unique_ptr<zelk::test::TempDir> temp;
     fs::path dir;
     std::string path;
 };
@@ -292,17 +296,22 @@ TEST_F(Profile, FailedWritesReturnFalseAndLeaveNothingBehind) {
 }
 
 TEST_F(Profile, ReadOnlyFileOrDirectoryIsNotWritten) {
+#ifndef _WIN32
     if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
+#endif
     put("[A]\r\nx=1\r\n");
-    fs::permissions(path, fs::perms::owner_read);
+    fs::permissions(path, fs::perms::owner_read); // on Windows: the read-only attribute
     EXPECT_FALSE(set("A", "x", "2"));
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+#ifndef _WIN32
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(set("A", "x", "2"));
+#endif
     EXPECT_EQ(contents(), "[A]\r\nx=1\r\n");
     EXPECT_EQ(entries(), std::vector<std::string>{"test.ini"});
 }
 
+#ifndef _WIN32
 TEST_F(Profile, SymlinkAndPermissionBitsSurviveAWrite) {
     put("[A]\r\nx=1\r\n", dir / "real.ini");
     fs::permissions(dir / "real.ini", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -318,7 +327,9 @@ TEST_F(Profile, SymlinkAndPermissionBitsSurviveAWrite) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.ini", "later.ini", "real.ini", "test.ini"}));
 }
+#endif
 
+#ifndef _WIN32
 // In memory where the system has it: these tests are about writers taking turns, not about the disk.
 class ConcurrentProfile : public Profile {
 protected:
@@ -370,5 +381,6 @@ TEST_F(ConcurrentProfile, ReadersDoNotWaitForAWriter) {
     EXPECT_EQ(get("S", "k"), "v");
     ::close(held);
 }
+#endif
 
 } // namespace
