@@ -1,5 +1,8 @@
 #include "hid/chained_backend.h"
 #include "hid/backends.h"
+#ifdef _WIN32
+#include "hid/windows_hid.h"
+#endif
 
 #include <map>
 #include <string>
@@ -48,7 +51,11 @@ std::unique_ptr<Backend> makeChainedBackend(std::vector<std::unique_ptr<Backend>
 
 std::unique_ptr<Backend> makeSystemBackend(std::string virtualDirectory) {
     std::vector<std::unique_ptr<Backend>> backends;
+#ifdef _WIN32
+    backends.push_back(winhid::makeBackend(winhid::makeWin32System()));
+#else
     backends.push_back(makeHidapiBackend());
+#endif
     backends.push_back(makeVirtualBackend(std::move(virtualDirectory)));
     return makeChainedBackend(std::move(backends));
 }

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace zelk::hid::vproto {
 
@@ -56,6 +58,19 @@ inline std::optional<Hello> decodeHello(const std::uint8_t* bytes, std::size_t l
     return hello;
 }
 
+#ifdef _WIN32
+// The calling user's board folder on Windows: %KALDEX_BOARD_DIR% when set, else kaldex-boards in the user's
+// local application data folder (or, without one, in the temporary folder). Each board there is a marker
+// file naming its named pipe (hid/board_pipes.h).
+inline std::string boardDirectory() {
+    const char* own = std::getenv("KALDEX_BOARD_DIR");
+    if (own != nullptr && *own != '\0') return own;
+    for (const char* base : {"LOCALAPPDATA", "TEMP", "TMP"})
+        if (const char* value = std::getenv(base); value != nullptr && *value != '\0')
+            return std::string(value) + "\\kaldex-boards";
+    return "kaldex-boards";
+}
+#else
 // The calling user's board directory, for the engine, the console and kaldex-sim alike: $KALDEX_BOARD_DIR
 // when set (two set-ups on one machine never meet), else $XDG_RUNTIME_DIR/kaldex-boards when that is an
 // absolute path (the usual place for a user's sockets), else /tmp/kaldex-boards-<uid>.
@@ -66,5 +81,6 @@ inline std::string boardDirectory() {
     if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/kaldex-boards";
     return "/tmp/kaldex-boards-" + std::to_string(static_cast<unsigned long>(::getuid()));
 }
+#endif
 
 } // namespace zelk::hid::vproto
