@@ -11,7 +11,8 @@
 
 #if defined(_WIN32)
 #if defined(ZELK_ENG_BUILD)
-#define ZELK_API __declspec(dllexport)
+/* Exported by ZELK_Eng.def alone: dllexport would add the decorated names (openKaldex@0) on 32-bit. */
+#define ZELK_API
 #else
 #define ZELK_API __declspec(dllimport)
 #endif

@@ -1,6 +1,6 @@
 # Fails unless LIBRARY exports exactly the five functions, under their undecorated names. A Windows DLL's
 # export table is read with OBJDUMP; with STDCALL set (32-bit Windows), the library's own symbols must show
-# the five as __stdcall functions without arguments (_name@0).
+# the five as __stdcall functions (_openKaldex@0, _getCtlData@4).
 set(expected closeKaldex exitKaldex getCtlData openKaldex putCtlData)
 if(OBJDUMP)
   execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
@@ -33,10 +33,11 @@ if(NOT names STREQUAL expected)
 endif()
 
 if(STDCALL)
+  # __stdcall decorates a name with the bytes of its arguments: none, or one pointer.
   execute_process(COMMAND ${NM} ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
-  foreach(name IN LISTS expected)
-    if(NOT symbols MATCHES " T _${name}@0\n")
-      message(FATAL_ERROR "${name} is not a __stdcall function in ${LIBRARY}")
+  foreach(symbol closeKaldex@0 exitKaldex@0 openKaldex@0 getCtlData@4 putCtlData@4)
+    if(NOT symbols MATCHES " T _${symbol}\n")
+      message(FATAL_ERROR "${symbol} is not a __stdcall function in ${LIBRARY}")
     endif()
   endforeach()
 endif()
