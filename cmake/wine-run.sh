@@ -5,7 +5,8 @@
 # The Wine server of the prefix is kept for a while after its last program ends, so each test program
 # starts in a fraction of a second instead of starting Wine's services anew.
 set -euo pipefail
-arch=$1 prefix=$2
+arch=$1
+prefix=$(realpath -m "$2")
 shift 2
 
 case "$arch" in

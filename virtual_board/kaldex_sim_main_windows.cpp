@@ -48,6 +48,8 @@ void applyLine(BoardModel& model, std::string_view line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The C library here buffers standard error when it is no console: the banner must show at once.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
     std::string error;
     const auto options = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
