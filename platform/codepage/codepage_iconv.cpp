@@ -21,15 +21,6 @@ constexpr const char* kCp932 = "CP932";
 constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 constexpr const char* kUtf8 = "UTF-8";
 
-// Single bytes outside glibc's table that Windows maps to characters of their own, and back, so that a text
-// holding one survives being decoded and encoded again.
-struct ExtraSingleByte {
-    unsigned char byte;
-    char16_t character;
-};
-constexpr ExtraSingleByte kExtraSingleBytes[] = {
-    {0x80, u'\u0080'}, {0xA0, u'\uF8F0'}, {0xFD, u'\uF8F1'}, {0xFE, u'\uF8F2'}, {0xFF, u'\uF8F3'}};
-
 // What one unconvertible piece of input becomes: `length` input bytes give the output unit `unit`.
 template <class Unit>
 struct Replacement {
@@ -38,13 +29,13 @@ struct Replacement {
 };
 
 Replacement<char16_t> decodeUnconvertible(const char* p, std::size_t left) {
-    for (const auto& extra : kExtraSingleBytes)
+    for (const auto& extra : detail::kExtraSingleBytes)
         if (static_cast<unsigned char>(*p) == extra.byte) return {1, extra.character};
     return {detail::cp932BadLength(p, left), u'\uFFFD'};
 }
 
 char encodedExtra(char32_t c) {
-    for (const auto& extra : kExtraSingleBytes)
+    for (const auto& extra : detail::kExtraSingleBytes)
         if (c == extra.character) return static_cast<char>(extra.byte);
     return '?';
 }

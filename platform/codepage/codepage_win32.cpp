@@ -4,6 +4,8 @@
 #include "codepage/codepage.h"
 #include "codepage/utf_sequences.h"
 
+#include <optional>
+
 #include <windows.h>
 
 namespace zelk::codepage {
@@ -33,6 +35,20 @@ bool decodeExactly(const char* bytes, int length, std::u16string& out) {
     return true;
 }
 
+// The system's table may lack the single bytes that Windows maps beyond the JIS table: they are mapped here.
+std::optional<char16_t> extraCharacterFor(const char* sequence, std::size_t length) {
+    if (length == 1)
+        for (const auto& extra : detail::kExtraSingleBytes)
+            if (static_cast<unsigned char>(*sequence) == extra.byte) return extra.character;
+    return std::nullopt;
+}
+
+std::optional<char> extraByteFor(char16_t character) {
+    for (const auto& extra : detail::kExtraSingleBytes)
+        if (character == extra.character) return static_cast<char>(extra.byte);
+    return std::nullopt;
+}
+
 // Decodes UTF-8; false when some sequence is malformed.
 bool decodeUtf8(const char* bytes, int length, std::wstring& out) {
     const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
@@ -57,7 +73,7 @@ std::string fromWide(const wchar_t* text, std::size_t length) {
         if (paired && encodeExactly(unit, static_cast<int>(units), out)) {
             result += out;
         } else {
-            result += '?';
+            result += extraByteFor(units == 1 ? static_cast<char16_t>(*unit) : u'\0').value_or('?');
         }
         at += units * sizeof(wchar_t);
     }
@@ -96,7 +112,7 @@ std::u16string fromCp932(std::string_view bytes) {
         if (decodeExactly(bytes.data() + at, static_cast<int>(n), out)) {
             result += out;
         } else {
-            result += u'\uFFFD';
+            result += extraCharacterFor(bytes.data() + at, n).value_or(u'\uFFFD');
         }
         at += n;
     }

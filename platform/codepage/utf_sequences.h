@@ -1,8 +1,18 @@
 #pragma once
-// Lengths of the input sequences that a conversion replaces as a whole when it cannot convert them.
+// What the conversions share: the single bytes mapped beyond the JIS table, and the lengths of the input
+// sequences that a conversion replaces as a whole when it cannot convert them.
 #include <cstddef>
 
 namespace zelk::codepage::detail {
+
+// Single bytes outside the JIS table that Windows maps to characters of their own, and back, so that a text
+// holding one survives being decoded and encoded again.
+struct ExtraSingleByte {
+    unsigned char byte;
+    char16_t character;
+};
+inline constexpr ExtraSingleByte kExtraSingleBytes[] = {
+    {0x80, u'\u0080'}, {0xA0, u'\uF8F0'}, {0xFD, u'\uF8F1'}, {0xFE, u'\uF8F2'}, {0xFF, u'\uF8F3'}};
 
 // Each function takes the unconvertible input at `p` (left > 0 bytes) and returns how many bytes one
 // replacement character stands for, at least 1 and at most `left`.
