@@ -11,7 +11,9 @@
 #include <random>
 #include <sstream>
 #include <vector>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -49,8 +51,13 @@ protected:
     }
     std::vector<std::string> entries() {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir))
-            names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir)) {
+            std::string name = e.path().filename().string();
+#ifdef _WIN32
+            if (name.ends_with(".lock")) continue; // the writers' lock file stays on Windows
+#endif
+            names.push_back(std::move(name));
+        }
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -380,6 +387,56 @@ TEST_F(ConcurrentProfile, ReadersDoNotWaitForAWriter) {
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     EXPECT_EQ(get("S", "k"), "v");
     ::close(held);
+}
+#endif
+
+#ifdef _WIN32
+// Writers in two processes: this test program started twice more, each writing keys of its own.
+constexpr const char* kWriterJob = "ZELK_PROFILE_TEST_WRITER"; // "<writer number> <profile path>"
+constexpr int kWriterKeys = 200;
+
+std::string writerKey(int writer, int k) {
+    return "W" + std::to_string(writer) + "_" + std::to_string(k);
+}
+
+TEST(ProfileWriterProcess, WritesItsKeys) {
+    const char* job = std::getenv(kWriterJob);
+    if (job == nullptr) GTEST_SKIP() << "a writer started by WritersInTwoProcessesLoseNoKey";
+    const int writer = job[0] - '0';
+    const std::string file = job + 2;
+    for (int k = 0; k < kWriterKeys; ++k)
+        ASSERT_TRUE(writeString("S", writerKey(writer, k), std::to_string(k), file));
+}
+
+TEST_F(Profile, WritersInTwoProcessesLoseNoKey) {
+    put("[S]\r\n");
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    std::string command = std::string("\"") + self + "\" --gtest_filter=ProfileWriterProcess.*";
+    HANDLE writers[2];
+    for (int w = 0; w < 2; ++w) {
+        SetEnvironmentVariableA(kWriterJob, (std::to_string(w) + " " + path).c_str());
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        CloseHandle(process.hThread);
+        writers[w] = process.hProcess;
+    }
+    SetEnvironmentVariableA(kWriterJob, nullptr);
+    ASSERT_EQ(WaitForMultipleObjects(2, writers, TRUE, 120000), WAIT_OBJECT_0);
+    for (HANDLE writer : writers) {
+        DWORD status = 1;
+        GetExitCodeProcess(writer, &status);
+        EXPECT_EQ(status, 0u) << "a write returned false";
+        CloseHandle(writer);
+    }
+    int present = 0;
+    for (int w = 0; w < 2; ++w)
+        for (int k = 0; k < kWriterKeys; ++k)
+            present += get("S", writerKey(w, k)) == std::to_string(k);
+    EXPECT_EQ(present, 2 * kWriterKeys);
 }
 #endif
 
