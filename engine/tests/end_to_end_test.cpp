@@ -10,8 +10,10 @@
 
 #include <chrono>
 #include <cstring>
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/un.h>
+#endif
 #include <thread>
 
 namespace zelk {
@@ -30,6 +32,7 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 3s) {
     return condition();
 }
 
+#ifndef _WIN32
 // A socket that takes connections and never greets: a board that hangs before its hello.
 class MuteSocket {
 public:
@@ -44,6 +47,7 @@ public:
 private:
     hid::UniqueFd fd_;
 };
+#endif
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -141,6 +145,7 @@ TEST_F(EndToEnd, TheFirstMatchingBoardIsUsedAndTheOthersAreLeftAlone) {
     EXPECT_EQ(engine->close(), 1);
 }
 
+#ifndef _WIN32
 TEST_F(EndToEnd, SocketsThatNeverGreetDelayTheSearchByAboutASecondInAll) {
     vboard::BoardModel board;
     auto server = serve(board, "z-board");
@@ -152,6 +157,7 @@ TEST_F(EndToEnd, SocketsThatNeverGreetDelayTheSearchByAboutASecondInAll) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2500ms) << "not a second for each of the ten";
     EXPECT_EQ(engine->close(), 1);
 }
+#endif
 
 TEST_F(EndToEnd, ConsoleCloseAndSelfCloseMeetOnce) {
     // A board that refuses writes makes the cycle close itself while the caller closes too: exactly one of
