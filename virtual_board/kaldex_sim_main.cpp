@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -21,30 +20,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-void applyLine(BoardModel& model, std::string_view line) {
-    std::optional<InputCommand> command;
-    std::string error;
-    if (!parseInputLine(line, command, error)) {
-        std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
-    } else if (command) {
-        applyInput(model, *command);
-    }
-}
-
 // Hands each complete line of standard input to the model; returns false at the end of input.
 bool readInput(BoardModel& model, std::string& partial) {
     char chunk[4096];
     const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
     if (n < 0) return errno == EINTR || errno == EAGAIN;
     if (n == 0) {
-        if (!partial.empty()) applyLine(model, partial);
+        if (!partial.empty()) applyInputLine(model, partial);
         partial.clear();
         return false;
     }
     partial.append(chunk, static_cast<std::size_t>(n));
     std::size_t start = 0;
     for (std::size_t end; (end = partial.find('\n', start)) != std::string::npos; start = end + 1)
-        applyLine(model, std::string_view(partial).substr(start, end - start));
+        applyInputLine(model, std::string_view(partial).substr(start, end - start));
     partial.erase(0, start);
     return true;
 }
@@ -53,33 +42,16 @@ bool readInput(BoardModel& model, std::string& partial) {
 
 int main(int argc, char** argv) {
     std::string error;
-    const auto options = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!options) {
-        std::fprintf(stderr, "kaldex-sim: %s\nTry 'kaldex-sim --help'.\n", error.c_str());
-        return 2;
-    }
-    if (options->help) {
-        std::fputs(simUsage().c_str(), stdout);
-        return 0;
-    }
-#ifndef ZELK_SIM_PANEL
-    if (options->panel) {
-        std::fputs("kaldex-sim: this build has no panel (built without the GUI)\n", stderr);
-        return 2;
-    }
+#ifdef ZELK_SIM_PANEL
+    constexpr bool hasPanel = true;
+#else
+    constexpr bool hasPanel = false;
 #endif
+    SimOptions options;
     std::vector<ScheduledInput> schedule;
-    if (!options->schedulePath.empty()) {
-        std::ifstream file(options->schedulePath);
-        if (!file) {
-            std::fprintf(stderr, "kaldex-sim: cannot read %s\n", options->schedulePath.c_str());
-            return 2;
-        }
-        if (!parseSchedule(file, schedule, error)) {
-            std::fprintf(stderr, "kaldex-sim: %s: %s\n", options->schedulePath.c_str(), error.c_str());
-            return 2;
-        }
-    }
+    if (const auto status =
+            prepareSim(std::vector<std::string>(argv + 1, argv + argc), hasPanel, options, schedule))
+        return *status;
 
     // SIGINT and SIGTERM arrive through a descriptor; every thread started later keeps them blocked.
     std::signal(SIGPIPE, SIG_IGN);
@@ -96,13 +68,13 @@ int main(int argc, char** argv) {
 
     // The board answers like hardware: from a thread of its own at real-time priority where allowed, which
     // hands port-1 changes to this thread for printing and never waits on it.
-    BoardModel model(options->board);
+    BoardModel model(options.board);
     Port1Relay port1;
     model.setPort1Listener([&port1](std::uint8_t value) { port1.push(value); });
-    ServerOptions serverOptions = options->server;
+    ServerOptions serverOptions = options.server;
     serverOptions.realtime = true;
 #ifdef ZELK_SIM_PANEL
-    if (options->panel) {
+    if (options.panel) {
         const int status = runPanelApp(argc, argv, model, port1, serverOptions, schedule, signals);
         ::close(signals);
         return status;
@@ -113,9 +85,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
         return 1;
     }
-    std::fputs(boardBanner(server.socketPath(), options->board, server.realtimeRefusal()).c_str(), stderr);
+    std::fputs(boardBanner(server.socketPath(), options.board, server.realtimeRefusal()).c_str(), stderr);
 
-    const bool keepRunning = options->stay || !options->schedulePath.empty();
+    const bool keepRunning = options.stay || !options.schedulePath.empty();
     const auto started = Clock::now();
     std::size_t nextScheduled = 0;
     bool inputOpen = true;

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -35,62 +34,32 @@ struct InputLines {
     HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 };
 
-void applyLine(BoardModel& model, std::string_view line) {
-    std::optional<InputCommand> command;
-    std::string error;
-    if (!parseInputLine(line, command, error)) {
-        std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
-    } else if (command) {
-        applyInput(model, *command);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     // The C library here buffers standard error when it is no console: the banner must show at once.
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     std::string error;
-    const auto options = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!options) {
-        std::fprintf(stderr, "kaldex-sim: %s\nTry 'kaldex-sim --help'.\n", error.c_str());
-        return 2;
-    }
-    if (options->help) {
-        std::fputs(simUsage().c_str(), stdout);
-        return 0;
-    }
-    if (options->panel) {
-        std::fputs("kaldex-sim: this build has no panel (built without the GUI)\n", stderr);
-        return 2;
-    }
+    SimOptions options;
     std::vector<ScheduledInput> schedule;
-    if (!options->schedulePath.empty()) {
-        std::ifstream file(options->schedulePath);
-        if (!file) {
-            std::fprintf(stderr, "kaldex-sim: cannot read %s\n", options->schedulePath.c_str());
-            return 2;
-        }
-        if (!parseSchedule(file, schedule, error)) {
-            std::fprintf(stderr, "kaldex-sim: %s: %s\n", options->schedulePath.c_str(), error.c_str());
-            return 2;
-        }
-    }
+    if (const auto status =
+            prepareSim(std::vector<std::string>(argv + 1, argv + argc), false, options, schedule))
+        return *status;
 
     stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 
-    BoardModel model(options->board);
+    BoardModel model(options.board);
     model.setPort1Listener([](std::uint8_t value) {
         std::printf("port1 0x%02X\n", value);
         std::fflush(stdout);
     });
-    BoardServer server(model, options->server);
+    BoardServer server(model, options.server);
     if (!server.start(&error)) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
         return 1;
     }
-    std::fputs(boardBanner(server.socketPath(), options->board).c_str(), stderr);
+    std::fputs(boardBanner(server.socketPath(), options.board).c_str(), stderr);
 
     // The reader may stay blocked in standard input when the program ends: it owns what it touches.
     auto input = std::make_shared<InputLines>();
@@ -106,7 +75,7 @@ int main(int argc, char** argv) {
         SetEvent(input->ready);
     }).detach();
 
-    const bool keepRunning = options->stay || !options->schedulePath.empty();
+    const bool keepRunning = options.stay || !options.schedulePath.empty();
     const auto started = Clock::now();
     std::size_t nextScheduled = 0;
     for (;;) {
@@ -130,7 +99,7 @@ int main(int argc, char** argv) {
             ended = input->ended;
         }
         for (const auto& line : lines)
-            applyLine(model, line);
+            applyInputLine(model, line);
         if (ended && !keepRunning) break;
     }
     server.stop();

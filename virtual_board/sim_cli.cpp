@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 
 namespace zelk::vboard {
 namespace {
@@ -216,6 +217,47 @@ bool parseSchedule(std::istream& in, std::vector<ScheduledInput>& schedule, std:
     std::stable_sort(schedule.begin(), schedule.end(),
                      [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
     return true;
+}
+
+void applyInputLine(BoardModel& model, std::string_view line) {
+    std::optional<InputCommand> command;
+    std::string error;
+    if (!parseInputLine(line, command, error)) {
+        std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
+    } else if (command) {
+        applyInput(model, *command);
+    }
+}
+
+std::optional<int> prepareSim(const std::vector<std::string>& args, bool hasPanel, SimOptions& options,
+                              std::vector<ScheduledInput>& schedule) {
+    std::string error;
+    const auto parsed = parseSimOptions(args, error);
+    if (!parsed) {
+        std::fprintf(stderr, "kaldex-sim: %s\nTry 'kaldex-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    options = *parsed;
+    if (options.help) {
+        std::fputs(simUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.panel && !hasPanel) {
+        std::fputs("kaldex-sim: this build has no panel (built without the GUI)\n", stderr);
+        return 2;
+    }
+    schedule.clear();
+    if (options.schedulePath.empty()) return std::nullopt;
+    std::ifstream file(options.schedulePath);
+    if (!file) {
+        std::fprintf(stderr, "kaldex-sim: cannot read %s\n", options.schedulePath.c_str());
+        return 2;
+    }
+    if (!parseSchedule(file, schedule, error)) {
+        std::fprintf(stderr, "kaldex-sim: %s: %s\n", options.schedulePath.c_str(), error.c_str());
+        return 2;
+    }
+    return std::nullopt;
 }
 
 } // namespace zelk::vboard

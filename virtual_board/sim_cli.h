@@ -50,6 +50,9 @@ bool parseInputLine(std::string_view line, std::optional<InputCommand>& command,
 // press energizes the pin (its bit becomes 0), release de-energizes it.
 void applyInput(BoardModel& model, const InputCommand& command);
 
+// Applies one line of standard input; a bad line is reported on standard error and changes nothing.
+void applyInputLine(BoardModel& model, std::string_view line);
+
 struct ScheduledInput {
     std::chrono::milliseconds at{0}; // from the program's start
     InputCommand command;
@@ -58,5 +61,11 @@ struct ScheduledInput {
 // Lines "<milliseconds> <input command>", blank and '#' lines skipped; the result is ordered by time, lines
 // of equal time in file order. Returns false with the line number in error on a bad line.
 bool parseSchedule(std::istream& in, std::vector<ScheduledInput>& schedule, std::string& error);
+
+// kaldex-sim's start on every platform: parses the arguments after the program name into options and reads
+// the schedule file they name. Returns the exit status when the program is to end at once: 0 after the help,
+// 2 for a bad argument, a panel that this build lacks (hasPanel false) or a bad schedule (message printed).
+std::optional<int> prepareSim(const std::vector<std::string>& args, bool hasPanel, SimOptions& options,
+                              std::vector<ScheduledInput>& schedule);
 
 } // namespace zelk::vboard
