@@ -14,9 +14,10 @@ namespace zelk {
 
 thread_local bool Engine::inCycle_ = false;
 
-Engine::Engine(Platform& platform)
+Engine::Engine(Platform& platform, std::string programPath)
     : platform_(platform), link_(platform),
-      rules_(program_, port0History_, port1History_, status_, events_, log_, platform) {}
+      rules_(program_, port0History_, port1History_, status_, events_, log_, platform),
+      programPath_(std::move(programPath)) {}
 
 Engine::~Engine() {
     close();
@@ -25,7 +26,7 @@ Engine::~Engine() {
 }
 
 std::string Engine::programPath() const {
-    return baseDirectory_ + std::string(keys::kFileName);
+    return programPath_.empty() ? baseDirectory_ + std::string(keys::kFileName) : programPath_;
 }
 
 void Engine::recordEvent(std::string_view message) {
@@ -88,6 +89,10 @@ std::int32_t Engine::open() {
 
 std::int32_t Engine::close() {
     return closeRun(true);
+}
+
+std::int32_t Engine::closeWithoutLogFile() {
+    return closeRun(false);
 }
 
 std::int32_t Engine::closeRun(bool writeLog) {

@@ -25,7 +25,9 @@ class Engine {
 public:
     static constexpr int kPeriodMs = 10;
 
-    explicit Engine(Platform& platform);
+    // programPath names the logic program file; empty: LogicCtl.ini in the current directory at the first
+    // open.
+    explicit Engine(Platform& platform, std::string programPath = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -33,6 +35,8 @@ public:
     // The exports.
     std::int32_t open();
     std::int32_t close();
+    // Ends the run as close() does but leaves the log file alone: for runs whose rows are read in place.
+    std::int32_t closeWithoutLogFile();
     void getCtlData(CtlData& data) const;
     void putCtlData(const CtlRequest& request);
 
@@ -42,6 +46,7 @@ public:
     const Program& program() const { return program_; }
     Program& program() { return program_; }
     const LogBuffer& logBuffer() const { return log_; }
+    const Status& status() const { return status_; }
 
 private:
     // Who holds the board: nobody, a control run, or a close in progress.
@@ -71,6 +76,7 @@ private:
     PortHistory port1History_;
     Rules rules_;
 
+    std::string programPath_;   // empty: LogicCtl.ini in baseDirectory_
     std::string baseDirectory_; // captured at the first open, with a trailing "/"
     std::atomic<Board> board_{Board::kNone};
     std::atomic<bool> stop_{false};
