@@ -11,6 +11,28 @@ namespace {
 
 constexpr std::int64_t kMaxMs = 24LL * 3600 * 1000; // a day: longer runs are typing mistakes
 
+// Well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = byte(i);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
+        const unsigned char second = length > 1 ? byte(i + 1) : 0;
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 struct Token {
     std::string text;
     bool quoted = false;
@@ -237,12 +259,15 @@ std::optional<Script> parseScript(std::string_view text, ScriptError& error) {
         return std::nullopt;
     };
 
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3); // a byte order mark, as some editors write
+
     while (!text.empty()) {
         ++number;
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
         std::string message;
+        if (!isUtf8(line)) return fail("not UTF-8 text (save the script as UTF-8)");
         if (!tokenize(line, tokens, message)) return fail(message);
         if (tokens.empty()) continue;
         if (tokens[0].quoted) return fail("a line starts with a time or 'run'");
