@@ -10,6 +10,7 @@ packages=(
   qt6-wayland   # the GUI on Wayland desktops without X11
   libhidapi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libexpat1-dev  # tests parse the timing diagrams as XML
   fonts-ipafont-gothic
   xvfb xauth
   clang-format

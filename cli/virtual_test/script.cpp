@@ -1,6 +1,7 @@
 #include "script.h"
 
 #include "codepage/codepage.h"
+#include "text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -139,14 +140,7 @@ std::string joined(const std::vector<Token>& tokens, std::size_t first) {
     std::string text;
     for (std::size_t i = first; i < tokens.size(); ++i) {
         if (!text.empty()) text += ' ';
-        if (!tokens[i].quoted) {
-            text += tokens[i].text;
-            continue;
-        }
-        text += '"';
-        for (const char c : tokens[i].text)
-            text += c == '\t' ? std::string("\\t") : std::string(1, c);
-        text += '"';
+        text += tokens[i].quoted ? quotedUtf8(tokens[i].text) : tokens[i].text;
     }
     return text;
 }

@@ -150,8 +150,10 @@ int runTestCommand(const std::vector<std::string>& args, std::ostream& out, std:
     // Failures in the order they were decided.
     std::vector<std::size_t> order(outcomes.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return outcomes[a].cycle < outcomes[b].cycle; });
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::pair(outcomes[a].cycle, script->expectations[a].line) <
+               std::pair(outcomes[b].cycle, script->expectations[b].line);
+    });
     std::size_t failed = 0;
     for (const std::size_t i : order) {
         if (outcomes[i].held) continue;

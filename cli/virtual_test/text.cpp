@@ -32,8 +32,12 @@ std::string toUtf8(std::string_view cp932) {
 }
 
 std::string quoted(std::string_view cp932) {
+    return quotedUtf8(toUtf8(cp932));
+}
+
+std::string quotedUtf8(std::string_view utf8) {
     std::string out = "\"";
-    for (const char c : toUtf8(cp932)) {
+    for (const char c : utf8) {
         if (c == '\t') {
             out += "\\t";
             continue;

@@ -1,0 +1,207 @@
+// The virtual run against a real-time one: the same program and inputs give the same port-1 sequence, LOG
+// rows and counters when the engine runs on its own timer against kaldex-sim.
+#include "line_builder.h"
+#include "socket_platform.h"
+#include "test_files.h"
+#include "virtual_run.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace zelk::vtest {
+namespace {
+
+using namespace std::chrono_literals;
+using test::lineText;
+
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// kaldex-sim as a child process: input commands on its standard input, port-1 changes from its output.
+class KaldexSim {
+public:
+    explicit KaldexSim(const std::string& boardDirectory) {
+        std::signal(SIGPIPE, SIG_IGN);
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        std::vector<std::string> env = {"KALDEX_BOARD_DIR=" + boardDirectory};
+        for (char** e = environ; *e != nullptr; ++e)
+            if (!std::string_view(*e).starts_with("KALDEX_BOARD_DIR=")) env.emplace_back(*e);
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = KALDEX_SIM, dirOption = "--dir", name = "--name", board = "kaldex0";
+        std::string dir = boardDirectory;
+        char* argv[] = {program.data(), dirOption.data(), dir.data(), name.data(), board.data(), nullptr};
+        if (posix_spawn(&pid_, KALDEX_SIM, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        input_ = in[1];
+        output_ = out[0];
+    }
+    ~KaldexSim() {
+        if (input_ >= 0) ::close(input_);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (output_ >= 0) ::close(output_);
+    }
+    bool started() const { return pid_ > 0; }
+    void send(const std::string& line) {
+        const std::string text = line + "\n";
+        EXPECT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // Ends the board's input, so that it stops, and returns the port-1 values it reported.
+    std::vector<int> finish() {
+        ::close(input_);
+        input_ = -1;
+        std::string text;
+        char chunk[512];
+        pollfd fd{output_, POLLIN, 0};
+        while (::poll(&fd, 1, 10'000) > 0) {
+            const ssize_t n = ::read(output_, chunk, sizeof chunk);
+            if (n <= 0) break;
+            text.append(chunk, static_cast<std::size_t>(n));
+        }
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        std::vector<int> values;
+        for (std::size_t at = 0; (at = text.find("port1 0x", at)) != std::string::npos; at += 8)
+            values.push_back(std::stoi(text.substr(at + 8, 2), nullptr, 16));
+        return values;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1, output_ = -1;
+};
+
+// What a run shows to the outside: each port-1 value in turn, and the LOG rows.
+class Recorder final : public CycleListener {
+public:
+    void cycleDone(const CycleView& view, const Program&) override {
+        if (port1.empty() || port1.back() != view.port1) port1.push_back(view.port1);
+        for (std::string_view rows = view.rows; !rows.empty();) {
+            const std::size_t end = rows.find('\n');
+            log += std::string(rows.substr(0, end)) + "\r\n";
+            rows.remove_prefix(end + 1);
+        }
+    }
+    std::vector<int> port1 = {0x0F}; // set at the start of every run
+    std::string log;
+};
+
+TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
+    // Edges count, invert and log; a level sets the whole port; variables 01..03 count.
+    const std::vector<std::string> lines = {
+        lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}}),
+        lineText({{"NEXT"}, {}, {}, {}, {"CALC", "01"}, {"VAR ", "01"}, {"+   "}, {"CNST", "1"}}),
+        lineText({{"NEXT"}, {}, {}, {}, {"LOG "}, {"CNST", "press"}, {"VAR ", "01"}, {"SVAR", "PORT 1"}}),
+        lineText({{"NEW "},
+                  {"PIN ", "002"},
+                  {"STS ", "ELEC->STOP"},
+                  {"NONE"},
+                  {"CALC", "02"},
+                  {"VAR ", "02"},
+                  {"+   "},
+                  {"CNST", "10"}}),
+        lineText({{"NEXT"}, {}, {}, {}, {"LOG "}, {"CNST", "release"}, {"VAR ", "02"}, {"VAR ", "01"}}),
+        lineText({{"NEW "}, {"PIN ", "0FF"}, {"STS ", "CHANGE"}, {"NONE"}, {"OUTR", "108"}}),
+        lineText({{"NEXT"}, {}, {}, {}, {"CALC", "03"}, {"VAR ", "03"}, {"+   "}, {"CNST", "1"}}),
+        lineText({{"NEW "}, {"SVAR", "PORT 0"}, {"COMP", "="}, {"CNST", "252"}, {"OUT ", "100"}}),
+    };
+    const std::vector<std::pair<int, std::string>> inputs = {
+        {100, "press 0"},   {250, "press 1"}, {400, "release 0"},   {550, "port0 0xFC"},
+        {700, "release 1"}, {850, "press 2"}, {1000, "port0 0xFF"}, {1150, "press 0"},
+    };
+    constexpr int kRunMs = 1300;
+
+    test::TempDir dir, boards;
+    std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=4\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
+                       "\r\n[LG_VAR_DEF]\r\n";
+    for (int i = 0; i < 4; ++i)
+        text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
+    text += "[LG_MAIN]\r\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string key = "000" + std::to_string(i);
+        text += "LG_COMP_" + key + "=" + lines[i].substr(0, 90) + "\r\nLG_PROC_" + key + "=" +
+                lines[i].substr(90) + "\r\n";
+    }
+    text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n";
+    const std::string program = dir.file("equivalence.ini");
+    test::writeFile(program, text);
+
+    // Virtual time.
+    std::string scriptText = "run " + std::to_string(kRunMs) + "\n";
+    for (const auto& [ms, command] : inputs)
+        scriptText += std::to_string(ms) + " " + command + "\n";
+    ScriptError error;
+    const auto script = parseScript(scriptText, error);
+    ASSERT_TRUE(script) << error.message;
+    VirtualRun virtualRun(program);
+    std::string message;
+    ASSERT_TRUE(virtualRun.open(message)) << message;
+    Recorder recorded;
+    CycleListener* listeners[] = {&recorded};
+    virtualRun.run(*script, listeners);
+
+    // Real time: the engine on its timer, the board in its own process. Each input waits until the engine
+    // has read the one before, so a late wake-up on a busy machine never merges two inputs into one cycle.
+    const std::string boardDirectory = boards.file("kaldex");
+    KaldexSim sim(boardDirectory);
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(boardDirectory + "/kaldex0.sock"); }));
+    test::SocketPlatform platform(boardDirectory, dir.cwd());
+    Engine engine(platform, program);
+    ASSERT_EQ(engine.open(), 1);
+    vboard::BoardModel pins; // what the board's inputs are after each command
+    const auto start = std::chrono::steady_clock::now();
+    for (const InputStep& step : script->inputs) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(step.cycle * kCycleMs));
+        vboard::applyInput(pins, step.command);
+        sim.send(inputs[&step - script->inputs.data()].second);
+        ASSERT_TRUE(eventually([&] {
+            CtlData data{};
+            engine.getCtlData(data);
+            return data.port0 == pins.port0Input();
+        }));
+    }
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(kRunMs));
+    ASSERT_EQ(engine.close(), 1);
+    std::string realLog;
+    ASSERT_TRUE(test::readFile(dir.file("log.csv"), realLog));
+
+    EXPECT_EQ(sim.finish(), recorded.port1);
+    EXPECT_EQ(realLog, recorded.log);
+    EXPECT_NE(recorded.log.find("release\t10\t2"), std::string::npos) << "the program did run";
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(engine.program().variables[i].value, virtualRun.program().variables[i].value)
+            << "variable " << i;
+}
+
+} // namespace
+} // namespace zelk::vtest

@@ -1,0 +1,162 @@
+// zelkctl test as a user meets it: exit statuses, the report of failed expectations, the trace and the
+// timing diagram.
+#include "line_builder.h"
+#include "test_command.h"
+#include "test_files.h"
+
+#include <expat.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace zelk::vtest {
+namespace {
+
+using test::lineText;
+
+// Input 0 pressed: output 0 inverted, variable 01 ("count") counted, a LOG row and a clipboard row.
+const std::vector<std::string> kCounter = {
+    lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}}),
+    lineText({{"NEXT"}, {}, {}, {}, {"CALC", "01"}, {"VAR ", "01"}, {"+   "}, {"CNST", "1"}}),
+    lineText({{"NEXT"}, {}, {}, {}, {"LOG "}, {"CNST", "press"}, {"VAR ", "01"}}),
+    lineText({{"NEXT"}, {}, {}, {}, {"CLIP"}, {"CNST", "clip"}, {"VAR ", "01"}}),
+};
+
+class TestCommand : public ::testing::Test {
+protected:
+    TestCommand() {
+        std::string text =
+            "[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\nLG_MAIN_CNT=" + std::to_string(kCounter.size()) +
+            "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_TYPE_01=LONG\r\nVAR_NAME_01=count\r\n"
+            "[LG_MAIN]\r\n";
+        for (std::size_t i = 0; i < kCounter.size(); ++i) {
+            const std::string key = "000" + std::to_string(i);
+            text += "LG_COMP_" + key + "=" + kCounter[i].substr(0, 90) + "\r\nLG_PROC_" + key + "=" +
+                    kCounter[i].substr(90) + "\r\n";
+        }
+        text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n";
+        test::writeFile(program, text);
+    }
+    int run(const std::string& scriptText, std::vector<std::string> extra = {}) {
+        test::writeFile(script, scriptText);
+        std::vector<std::string> args = {script, "--program", program};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runRaw(args);
+    }
+    int runRaw(const std::vector<std::string>& args) {
+        std::ostringstream o, e;
+        const int status = runTestCommand(args, o, e);
+        out = o.str();
+        err = e.str();
+        return status;
+    }
+    // The report without its last line, the summary with its time taken.
+    std::string failures() const {
+        const std::size_t summary = out.rfind('\n', out.size() - 2);
+        return summary == std::string::npos ? "" : out.substr(0, summary + 1);
+    }
+
+    test::TempDir dir;
+    const std::string program = dir.file("counter.ini");
+    const std::string script = dir.file("s.test");
+    std::string out, err;
+};
+
+TEST_F(TestCommand, TheSampleScriptPassesOnTheSampleProgram) {
+    EXPECT_EQ(runRaw({ZELK_SAMPLES_DIR "/LogicCtl.test", "--program", ZELK_SAMPLES_DIR "/LogicCtl.ini"}), 0)
+        << out << err;
+    EXPECT_NE(out.find("15 expectations, 15 held, 0 failed; 300 cycles (3000 ms)"), std::string::npos) << out;
+}
+
+TEST_F(TestCommand, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
+    EXPECT_EQ(run("100 press 0\n"
+                  "110 expect port1 = 0x0E\n"
+                  "110 expect out 0 off\n"
+                  "110 expect var count = 2\n"
+                  "100..150 expect log \"press\\t2\"\n"
+                  "0..190 expect always port1 = 0x0F\n"
+                  "120 expect clip \"clip\\t1\"\n"
+                  "120 expect clip \"other\"\n"
+                  "0..50 expect var 1 > 0\n"
+                  "run 200\n"),
+              1);
+    // In the order they were decided.
+    EXPECT_EQ(
+        failures(),
+        script + ":9: at 50 ms (cycle 5): expected var 1 > 0 within 0..50 ms, saw 0\n" + script +
+            ":3: at 110 ms (cycle 11): expected out 0 off, saw on\n" + script +
+            ":4: at 110 ms (cycle 11): expected var count = 2, saw 1\n" + script +
+            ":6: at 110 ms (cycle 11): expected port1 = 0x0F throughout 0..190 ms, saw 0x0E\n" + script +
+            ":8: at 120 ms (cycle 12): expected clip \"other\", saw \"clip\\t1\"\n" + script +
+            ":5: at 150 ms (cycle 15): expected log \"press\\t2\" within 100..150 ms, saw no such row; the "
+            "last one: \"press\\t1\"\n")
+        << out;
+    EXPECT_NE(out.find("8 expectations, 2 held, 6 failed; 20 cycles (200 ms)"), std::string::npos) << out;
+}
+
+TEST_F(TestCommand, UnusableInputExitsTwoAndABadCommandLine64) {
+    EXPECT_EQ(run("100 press 0\n100 expect var missing = 1\n"), 2);
+    EXPECT_EQ(err, script + ":2: error: the program has no variable named missing\n");
+    EXPECT_EQ(run("100 press 0\n200 expect out 9 on\n"), 2);
+    EXPECT_EQ(err, script + ":2: error: output pin must be 0 to 3: 9\n");
+    EXPECT_EQ(run("100 press 0\n", {"--trace", dir.file("no/such/folder/t.csv")}), 2);
+    EXPECT_NE(err.find("cannot write"), std::string::npos);
+    EXPECT_EQ(runRaw({dir.file("missing.test")}), 2);
+    EXPECT_NE(err.find("cannot read the script"), std::string::npos);
+    EXPECT_EQ(runRaw({script, "--program", dir.file("missing.ini")}), 2);
+    EXPECT_NE(err.find("cannot read the program"), std::string::npos);
+
+    EXPECT_EQ(runRaw({}), 64);
+    EXPECT_EQ(runRaw({script, "--colour"}), 64);
+    EXPECT_EQ(runRaw({script, "--svg"}), 64);
+    EXPECT_EQ(runRaw({"--help"}), 0);
+    EXPECT_NE(out.find("Usage: zelkctl test"), std::string::npos);
+}
+
+TEST_F(TestCommand, TheTraceHoldsTheCyclesThatChangedAndTheProgramsLogFileIsLeftAlone) {
+    EXPECT_EQ(run("100 press 0\n300 release 0\nrun 400\n", {"--trace", dir.file("t.csv")}), 0);
+    std::string trace;
+    ASSERT_TRUE(test::readFile(dir.file("t.csv"), trace));
+    EXPECT_EQ(trace, "time_ms,cycle,port0,port1,variables,log,clipboard\n"
+                     "0,0,0xFF,0x0F,,,\n"
+                     "110,11,0xFE,0x0E,01=1,\"press\t1\",\"clip\t1\"\n"
+                     "310,31,0xFF,0x0E,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("log.csv")));
+}
+
+// Counts the elements of an XML document by name and class; false when it is not well-formed.
+bool countElements(const std::string& xml, std::map<std::string, int>& counts) {
+    XML_Parser parser = XML_ParserCreate("UTF-8");
+    XML_SetUserData(parser, &counts);
+    XML_SetStartElementHandler(parser, [](void* data, const XML_Char* name, const XML_Char** attributes) {
+        std::string key = name;
+        for (int i = 0; attributes[i] != nullptr; i += 2)
+            if (std::string_view(attributes[i]) == "class") key += "." + std::string(attributes[i + 1]);
+        ++(*static_cast<std::map<std::string, int>*>(data))[key];
+    });
+    const bool ok = XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) == XML_STATUS_OK;
+    XML_ParserFree(parser);
+    return ok;
+}
+
+TEST_F(TestCommand, TheTimingDiagramIsSvgWithTwelveTracesAndTheExpectationsMarked) {
+    // Fast toggling too: a hundred presses within one pixel column.
+    std::string text = "100 press 0\n110 expect out 0 on\n110 expect out 0 off\n200..300 expect var 1 = 1\n";
+    for (int t = 1000; t < 3000; t += 20)
+        text += std::to_string(t) + " press 3\n" + std::to_string(t + 10) + " release 3\n";
+    EXPECT_EQ(run(text + "run 10min\n", {"--svg", dir.file("d.svg")}), 1);
+    std::string svg;
+    ASSERT_TRUE(test::readFile(dir.file("d.svg"), svg));
+    std::map<std::string, int> counts;
+    ASSERT_TRUE(countElements(svg, counts)) << svg;
+    EXPECT_EQ(counts["svg"], 1);
+    EXPECT_EQ(counts["path.trace"], 12);
+    EXPECT_EQ(counts["g.expectation held"], 2);
+    EXPECT_EQ(counts["g.expectation failed"], 1);
+    EXPECT_LT(svg.size(), 20'000u) << "dense changes are drawn as a band, not edge by edge";
+}
+
+} // namespace
+} // namespace zelk::vtest
