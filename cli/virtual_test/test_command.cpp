@@ -136,7 +136,7 @@ int runTestCommand(const std::vector<std::string>& args, std::ostream& out, std:
         err << "zelkctl test: " << error << "\n";
         return kCannotTest;
     }
-    if (!run.resolveNames(*script, scriptError)) return reportScriptError();
+    if (!run.bindVariables(*script, scriptError)) return reportScriptError();
 
     std::optional<TraceCsv> trace;
     TimingSvg diagram;

@@ -76,7 +76,8 @@ VirtualRun::~VirtualRun() {
 }
 
 bool VirtualRun::open(std::string& error) {
-    if (!std::ifstream(programPath_)) {
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(programPath_, ignored) || !std::ifstream(programPath_)) {
         error = "cannot read the program " + programPath_;
         return false;
     }
@@ -87,16 +88,22 @@ bool VirtualRun::open(std::string& error) {
     return true;
 }
 
-bool VirtualRun::resolveNames(Script& script, ScriptError& error) const {
+bool VirtualRun::bindVariables(Script& script, ScriptError& error) const {
     const Program& program = engine_->program();
     const int count = std::clamp<std::int32_t>(program.variableCount, 0, kVariableCount);
     for (Expectation& e : script.expectations) {
-        if (e.subject != Subject::Variable || e.index >= 0) continue;
-        const std::string name = codepage::toCp932(e.name);
-        for (int i = 0; i < count && e.index < 0; ++i)
-            if (trimmedName(program.variables[i]) == name) e.index = i;
+        if (e.subject != Subject::Variable) continue;
         if (e.index < 0) {
-            error = {e.line, "the program has no variable named " + e.name};
+            const std::string name = codepage::toCp932(e.name);
+            for (int i = 0; i < count && e.index < 0; ++i)
+                if (trimmedName(program.variables[i]) == name) e.index = i;
+            if (e.index < 0) {
+                error = {e.line, "the program has no variable named " + e.name};
+                return false;
+            }
+        } else if (e.index >= count) {
+            error = {e.line, "the program has " + std::to_string(count) + " variables: no variable " +
+                                 std::to_string(e.index)};
             return false;
         }
     }
@@ -104,6 +111,12 @@ bool VirtualRun::resolveNames(Script& script, ScriptError& error) const {
 }
 
 namespace {
+
+// A variable's value; 0 for a number outside the table (a name left unbound).
+std::int32_t variableValue(const Program& program, int index) {
+    const VarEntry* variable = program.variable(index);
+    return variable != nullptr ? variable->value : 0;
+}
 
 bool hasRow(std::string_view rows, std::string_view text, std::string_view* last) {
     bool found = false;
@@ -124,7 +137,7 @@ bool holds(const Expectation& e, const CycleView& view, const Program& program, 
     case Subject::OutputPin:
         return ((view.port1 >> e.index & 1) == 0) == (e.value != 0);
     case Subject::Variable:
-        return compare(e.relation, program.variables[e.index].value, e.value);
+        return compare(e.relation, variableValue(program, e.index), e.value);
     case Subject::LogRow:
         return hasRow(view.rows, e.text, lastRow);
     case Subject::Clipboard:
@@ -143,7 +156,7 @@ std::string seen(const Expectation& e, const CycleView& view, const Program& pro
     case Subject::OutputPin:
         return (view.port1 >> e.index & 1) == 0 ? "on" : "off";
     case Subject::Variable:
-        return std::to_string(program.variables[e.index].value);
+        return std::to_string(variableValue(program, e.index));
     case Subject::LogRow:
         if (lastRow.data() == nullptr) return "no LOG row";
         return (e.mode == Mode::At ? "the row " : "no such row; the last one: ") + quoted(lastRow);

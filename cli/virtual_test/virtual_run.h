@@ -53,10 +53,11 @@ public:
     // The loaded program; it may be changed before run().
     Program& program() { return engine_->program(); }
 
-    // Turns the variable names of the expectations into numbers. False with the line of an unknown name.
-    bool resolveNames(Script& script, ScriptError& error) const;
-    // Runs every cycle of the script, then ends the run. One outcome per expectation, in the script's order
-    // of expectations.
+    // Turns the variable names of the expectations into numbers and checks them against the program's
+    // variables. False with the line of a variable the program does not have.
+    bool bindVariables(Script& script, ScriptError& error) const;
+    // Runs every cycle of the script (its variables bound), then ends the run. One outcome per expectation,
+    // in the script's order of expectations.
     std::vector<Outcome> run(const Script& script, std::span<CycleListener* const> listeners = {});
 
     const vboard::BoardModel& board() const { return board_; }

@@ -99,6 +99,8 @@ TEST_F(TestCommand, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
 TEST_F(TestCommand, UnusableInputExitsTwoAndABadCommandLine64) {
     EXPECT_EQ(run("100 press 0\n100 expect var missing = 1\n"), 2);
     EXPECT_EQ(err, script + ":2: error: the program has no variable named missing\n");
+    EXPECT_EQ(run("100 expect var 2 = 0\n"), 2);
+    EXPECT_EQ(err, script + ":1: error: the program has 2 variables: no variable 2\n");
     EXPECT_EQ(run("100 press 0\n200 expect out 9 on\n"), 2);
     EXPECT_EQ(err, script + ":2: error: output pin must be 0 to 3: 9\n");
     EXPECT_EQ(run("100 press 0\n", {"--trace", dir.file("no/such/folder/t.csv")}), 2);

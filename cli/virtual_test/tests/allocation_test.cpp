@@ -1,0 +1,56 @@
+// A virtual run allocates nothing per cycle: a run of ten thousand cycles allocates as often as one of ten.
+#include "virtual_run.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+} // namespace
+
+// The replacement pairs malloc with free; GCC cannot see that and warns about a mismatch.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace zelk::vtest {
+namespace {
+
+long allocationsOfARun(const std::string& length) {
+    ScriptError error;
+    auto script = parseScript("100 press 0\n200 release 0\n0..90 expect always out 0 off\n"
+                              "100..300 expect var 押下回数 = 1\nrun " +
+                                  length + "\n",
+                              error);
+    VirtualRun run(ZELK_SAMPLES_DIR "/LogicCtl.ini");
+    std::string message;
+    EXPECT_TRUE(run.open(message)) << message;
+    EXPECT_TRUE(run.bindVariables(*script, error));
+    allocations = 0;
+    counting = true;
+    const std::vector<Outcome> outcomes = run.run(*script);
+    counting = false;
+    EXPECT_TRUE(outcomes[0].held && outcomes[1].held);
+    return allocations.load();
+}
+
+TEST(Allocation, CyclesOfAVirtualRunAllocateNothing) {
+    EXPECT_EQ(allocationsOfARun("100s"), allocationsOfARun("1s"));
+}
+
+} // namespace
+} // namespace zelk::vtest
