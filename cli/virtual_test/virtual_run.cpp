@@ -32,16 +32,15 @@ std::string_view trimmedName(const VarEntry& variable) {
 
 class VirtualRun::Platform final : public zelk::Platform {
 public:
-    Platform(vboard::BoardModel& board, std::string directory) : directory_(std::move(directory)) {
-        devices_.addBoard("virtual", board);
-    }
+    explicit Platform(vboard::BoardModel& board) { devices_.addBoard("virtual", board); }
     hid::Backend& devices() override { return devices_; }
     std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return std::make_unique<IdleTimer>(); }
     LocalTime now() override { return {2000, 1, 1, 0, 0, 0}; }
     void sleepMs(int) override {}
     bool currentDirectory(std::string& directory) override {
-        directory = directory_;
-        return true;
+        std::error_code error;
+        directory = std::filesystem::current_path(error).string();
+        return !error;
     }
     void putClipboard(const char* text) override {
         const std::size_t n = strnlen(text, clipboard_.size() - 1);
@@ -59,16 +58,13 @@ public:
 
 private:
     vboard::ModelBackend devices_;
-    std::string directory_;
     std::array<char, 128> clipboard_{};
     std::size_t clipboardLength_ = 0;
     bool clipboardChanged_ = false;
 };
 
 VirtualRun::VirtualRun(std::string programPath)
-    : programPath_(std::move(programPath)),
-      platform_(
-          std::make_unique<Platform>(board_, std::filesystem::absolute(programPath_).parent_path().string())),
+    : programPath_(std::move(programPath)), platform_(std::make_unique<Platform>(board_)),
       engine_(std::make_unique<Engine>(*platform_, programPath_)) {}
 
 VirtualRun::~VirtualRun() {
