@@ -4,6 +4,7 @@
 #include "line_builder.h"
 #include "socket_platform.h"
 #include "test_files.h"
+#include "testing/eventually.h"
 #include "virtual_board/board_server.h"
 
 #include <gtest/gtest.h>
@@ -20,17 +21,8 @@ namespace zelk {
 namespace {
 
 using namespace std::chrono_literals;
+using test::eventually;
 using test::lineText;
-
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = 3s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(2ms);
-    }
-    return condition();
-}
 
 #ifndef _WIN32
 // A socket that takes connections and never greets: a board that hangs before its hello.

@@ -1,34 +1,14 @@
 // A virtual run allocates nothing per cycle: a run of ten thousand cycles allocates as often as one of ten.
+#include "testing/allocation_counter.h"
 #include "virtual_run.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-} // namespace
-
-// The replacement pairs malloc with free; GCC cannot see that and warns about a mismatch.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
 namespace zelk::vtest {
 namespace {
+
+using test::allocations;
+using test::counting;
 
 long allocationsOfARun(const std::string& length) {
     ScriptError error;

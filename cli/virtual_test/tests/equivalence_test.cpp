@@ -3,6 +3,7 @@
 #include "line_builder.h"
 #include "socket_platform.h"
 #include "test_files.h"
+#include "testing/eventually.h"
 #include "virtual_run.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +23,8 @@ namespace zelk::vtest {
 namespace {
 
 using namespace std::chrono_literals;
+using test::eventually;
 using test::lineText;
-
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 // kaldex-sim as a child process: input commands on its standard input, port-1 changes from its output.
 class KaldexSim {
@@ -174,7 +166,7 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     const std::string boardDirectory = boards.file("kaldex");
     KaldexSim sim(boardDirectory);
     ASSERT_TRUE(sim.started());
-    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(boardDirectory + "/kaldex0.sock"); }));
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(boardDirectory + "/kaldex0.sock"); }, 10s));
     test::SocketPlatform platform(boardDirectory, dir.cwd());
     Engine engine(platform, program);
     ASSERT_EQ(engine.open(), 1);
@@ -184,11 +176,13 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
         std::this_thread::sleep_until(start + std::chrono::milliseconds(step.cycle * kCycleMs));
         vboard::applyInput(pins, step.command);
         sim.send(inputs[&step - script->inputs.data()].second);
-        ASSERT_TRUE(eventually([&] {
-            CtlData data{};
-            engine.getCtlData(data);
-            return data.port0 == pins.port0Input();
-        }));
+        ASSERT_TRUE(eventually(
+            [&] {
+                CtlData data{};
+                engine.getCtlData(data);
+                return data.port0 == pins.port0Input();
+            },
+            10s));
     }
     std::this_thread::sleep_until(start + std::chrono::milliseconds(kRunMs));
     ASSERT_EQ(engine.close(), 1);
