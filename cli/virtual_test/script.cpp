@@ -163,7 +163,8 @@ public:
             if (!expectCount(left, 3, "out PIN on|off") || !number(i + 1, 0, 3, "output pin", e.index))
                 return false;
             const std::string_view state = word(i + 2);
-            if (state != "on" && state != "off") return fail("output state must be on or off");
+            if (state != "on" && state != "off")
+                return fail("output state must be on or off: " + tokens_[i + 2].text);
             e.value = state == "on";
             return true;
         }

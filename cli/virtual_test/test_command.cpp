@@ -97,7 +97,7 @@ int runTestCommand(const std::vector<std::string>& args, std::ostream& out, std:
     std::string error;
     const auto options = parseOptions(args, error);
     if (!options) {
-        err << "zelkctl test: " << error << "\n" << testUsage();
+        err << "zelkctl test: " << error << "\nTry 'zelkctl test --help'.\n";
         return kUsage;
     }
     if (options->help) {
