@@ -1,9 +1,9 @@
 #pragma once
-// `zelkctl test SCRIPT [--program FILE] [--trace OUT.csv] [--svg OUT.svg]`: runs a logic program against a
-// test script in virtual time and reports the expectations that did not hold.
+// What `zelkctl test` does: runs a logic program against a test script in virtual time, reports each
+// expectation that did not hold, and writes the trace and the timing diagram when asked.
 #include <ostream>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace zelk::vtest {
 
@@ -11,11 +11,18 @@ namespace zelk::vtest {
 inline constexpr int kAllHeld = 0;
 inline constexpr int kSomeFailed = 1;
 inline constexpr int kCannotTest = 2; // bad script, unreadable script or program, unwritable output
-inline constexpr int kUsage = 64;
 
-std::string testUsage();
+struct TestFiles {
+    std::string script{};
+    std::string program = "LogicCtl.ini";
+    std::string trace{}; // empty: none
+    std::string svg{};   // empty: none
+};
 
-// args: the arguments after "test". Results go to out, errors to err.
-int runTestCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The script language in brief, for the command's help.
+extern const std::string_view kScriptHelp;
+
+// Results go to out, errors to err; returns the exit status.
+int runTest(const TestFiles& files, std::ostream& out, std::ostream& err);
 
 } // namespace zelk::vtest
