@@ -1,6 +1,7 @@
 #pragma once
-// Counts the allocations made while counting is set, by replacing the global operator new. Include it in
-// exactly one source file of a test program.
+// Counts the allocations made while counting is set, by replacing the global operator new (with the
+// nothrow form that std::stable_sort uses, so that no allocation of one allocator meets a release of
+// another). Include it in exactly one source file of a test program.
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -18,6 +19,14 @@ void* operator new(std::size_t size) {
         zelk::test::allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (zelk::test::counting.load(std::memory_order_relaxed))
+        zelk::test::allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
 }
 void operator delete(void* p) noexcept {
     std::free(p);
