@@ -155,7 +155,7 @@ std::string seen(const Expectation& e, const CycleView& view, const Program& pro
         return std::to_string(variableValue(program, e.index));
     case Subject::LogRow:
         if (lastRow.data() == nullptr) return "no LOG row";
-        return (e.mode == Mode::At ? "the row " : "no such row; the last one: ") + quoted(lastRow);
+        return "no such row; the last one: " + quoted(lastRow);
     case Subject::Clipboard:
         return view.clipboard.empty() ? "no clipboard text" : quoted(view.clipboard);
     }
