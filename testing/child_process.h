@@ -2,6 +2,8 @@
 // A program started by a test: its arguments, extra environment variables and working directory; standard
 // output and error into files; standard input through a pipe. Ended with SIGKILL if it still runs when the
 // object goes away, so a failed test leaves no process behind.
+#include "testing/eventually.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,17 +25,6 @@
 extern char** environ;
 
 namespace zelk::test {
-
-// Polls condition until it holds or the liveness bound passes.
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -6,7 +6,7 @@
 namespace zelk::test {
 
 template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
         if (condition()) return true;

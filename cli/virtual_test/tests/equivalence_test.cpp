@@ -1,23 +1,15 @@
 // The virtual run against a real-time one: the same program and inputs give the same port-1 sequence, LOG
 // rows and counters when the engine runs on its own timer against kaldex-sim.
+#include "cli/virtual_test/virtual_run.h"
 #include "line_builder.h"
 #include "socket_platform.h"
 #include "test_files.h"
-#include "testing/eventually.h"
-#include "virtual_run.h"
+#include "testing/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace zelk::vtest {
 namespace {
@@ -25,72 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 using test::lineText;
-
-// kaldex-sim as a child process: input commands on its standard input, port-1 changes from its output.
-class KaldexSim {
-public:
-    explicit KaldexSim(const std::string& boardDirectory) {
-        std::signal(SIGPIPE, SIG_IGN);
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::vector<std::string> env = {"KALDEX_BOARD_DIR=" + boardDirectory};
-        for (char** e = environ; *e != nullptr; ++e)
-            if (!std::string_view(*e).starts_with("KALDEX_BOARD_DIR=")) env.emplace_back(*e);
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::string program = KALDEX_SIM, dirOption = "--dir", name = "--name", board = "kaldex0";
-        std::string dir = boardDirectory;
-        char* argv[] = {program.data(), dirOption.data(), dir.data(), name.data(), board.data(), nullptr};
-        if (posix_spawn(&pid_, KALDEX_SIM, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
-    }
-    ~KaldexSim() {
-        if (input_ >= 0) ::close(input_);
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (output_ >= 0) ::close(output_);
-    }
-    bool started() const { return pid_ > 0; }
-    void send(const std::string& line) {
-        const std::string text = line + "\n";
-        EXPECT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    // Ends the board's input, so that it stops, and returns the port-1 values it reported.
-    std::vector<int> finish() {
-        ::close(input_);
-        input_ = -1;
-        std::string text;
-        char chunk[512];
-        pollfd fd{output_, POLLIN, 0};
-        while (::poll(&fd, 1, 10'000) > 0) {
-            const ssize_t n = ::read(output_, chunk, sizeof chunk);
-            if (n <= 0) break;
-            text.append(chunk, static_cast<std::size_t>(n));
-        }
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-        std::vector<int> values;
-        for (std::size_t at = 0; (at = text.find("port1 0x", at)) != std::string::npos; at += 8)
-            values.push_back(std::stoi(text.substr(at + 8, 2), nullptr, 16));
-        return values;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1, output_ = -1;
-};
 
 // What a run shows to the outside: each port-1 value in turn, and the LOG rows.
 class Recorder final : public CycleListener {
@@ -164,8 +90,11 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     // Real time: the engine on its timer, the board in its own process. Each input waits until the engine
     // has read the one before, so a late wake-up on a busy machine never merges two inputs into one cycle.
     const std::string boardDirectory = boards.file("kaldex");
-    KaldexSim sim(boardDirectory);
-    ASSERT_TRUE(sim.started());
+    test::ChildProcess sim({.args = {KALDEX_SIM, "--dir", boardDirectory, "--name", "kaldex0"},
+                            .env = {"KALDEX_BOARD_DIR=" + boardDirectory},
+                            .cwd = {},
+                            .out = boards.file("sim.out"),
+                            .err = boards.file("sim.err")});
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(boardDirectory + "/kaldex0.sock"); }, 10s));
     test::SocketPlatform platform(boardDirectory, dir.cwd());
     Engine engine(platform, program);
@@ -175,7 +104,7 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     for (const InputStep& step : script->inputs) {
         std::this_thread::sleep_until(start + std::chrono::milliseconds(step.cycle * kCycleMs));
         vboard::applyInput(pins, step.command);
-        sim.send(inputs[&step - script->inputs.data()].second);
+        sim.write(inputs[&step - script->inputs.data()].second + "\n");
         ASSERT_TRUE(eventually(
             [&] {
                 CtlData data{};
@@ -189,7 +118,13 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     std::string realLog;
     ASSERT_TRUE(test::readFile(dir.file("log.csv"), realLog));
 
-    EXPECT_EQ(sim.finish(), recorded.port1);
+    sim.signal(SIGTERM);
+    ASSERT_EQ(sim.wait(), 0);
+    std::vector<int> boardPort1; // kaldex-sim prints each change of its port-1 output
+    const std::string printed = sim.out();
+    for (std::size_t at = 0; (at = printed.find("port1 0x", at)) != std::string::npos; at += 8)
+        boardPort1.push_back(std::stoi(printed.substr(at + 8, 2), nullptr, 16));
+    EXPECT_EQ(boardPort1, recorded.port1);
     EXPECT_EQ(realLog, recorded.log);
     EXPECT_NE(recorded.log.find("release\t10\t2"), std::string::npos) << "the program did run";
     for (int i = 1; i <= 3; ++i)
