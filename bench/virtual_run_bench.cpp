@@ -1,8 +1,8 @@
 // One simulated hour (360,000 cycles) of a full 128-line block in virtual time: the script presses and
 // releases an input every 50 ms and checks the outputs now and then.
+#include "cli/virtual_test/script.h"
+#include "cli/virtual_test/virtual_run.h"
 #include "mixed_block.h"
-#include "script.h"
-#include "virtual_run.h"
 
 #include <benchmark/benchmark.h>
 

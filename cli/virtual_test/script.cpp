@@ -1,7 +1,7 @@
-#include "script.h"
+#include "cli/virtual_test/script.h"
 
+#include "cli/virtual_test/text.h"
 #include "codepage/codepage.h"
-#include "text.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "timing_svg.h"
+#include "cli/virtual_test/timing_svg.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // A timing diagram of a virtual run as SVG: the eight inputs of port 0 and the four outputs of port 1 as
 // digital traces over time (high: energized), and a lane with each expectation where it was decided, green
 // when it held, red when it failed, its window as a bar. Hovering a mark shows its script line.
-#include "virtual_run.h"
+#include "cli/virtual_test/virtual_run.h"
 
 #include <ostream>
 #include <string>

@@ -1,6 +1,6 @@
-#include "trace_csv.h"
+#include "cli/virtual_test/trace_csv.h"
 
-#include "text.h"
+#include "codepage/codepage.h"
 
 #include <cstdio>
 
@@ -11,7 +11,7 @@ namespace {
 // A CSV field in double quotes, quotes doubled.
 void writeQuoted(std::ostream& out, std::string_view cp932) {
     out << '"';
-    for (const char c : toUtf8(cp932)) {
+    for (const char c : codepage::fromCp932ToUtf8(cp932)) {
         if (c == '"') out << '"';
         out << c;
     }

@@ -2,7 +2,7 @@
 // The trace of a virtual run as CSV (UTF-8): one record for the first cycle and for each cycle in which
 // something changed, with the time, the cycle, both ports, the variables that changed, the LOG rows and the
 // clipboard text put in that cycle.
-#include "virtual_run.h"
+#include "cli/virtual_test/virtual_run.h"
 
 #include <ostream>
 

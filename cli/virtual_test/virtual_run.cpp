@@ -1,8 +1,8 @@
-#include "virtual_run.h"
+#include "cli/virtual_test/virtual_run.h"
 
+#include "cli/virtual_test/text.h"
 #include "codepage/codepage.h"
 #include "platform.h"
-#include "text.h"
 #include "virtual_board/model_device.h"
 
 #include <cstdio>

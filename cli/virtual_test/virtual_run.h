@@ -3,8 +3,8 @@
 // in-process board model, the 10 ms timer by a loop that calls the cycle, and the clipboard by a capture.
 // The script's input changes go to the board's pins before the cycle at their time; expectations are checked
 // after each cycle. Nothing sleeps, and the program's log file is left alone.
+#include "cli/virtual_test/script.h"
 #include "engine.h"
-#include "script.h"
 #include "virtual_board/board_model.h"
 
 #include <array>

@@ -1,9 +1,9 @@
-#include "test_command.h"
+#include "cli/virtual_test/virtual_test.h"
 
-#include "script.h"
-#include "timing_svg.h"
-#include "trace_csv.h"
-#include "virtual_run.h"
+#include "cli/virtual_test/script.h"
+#include "cli/virtual_test/timing_svg.h"
+#include "cli/virtual_test/trace_csv.h"
+#include "cli/virtual_test/virtual_run.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,19 +32,19 @@ std::string failureText(const Expectation& e, const Outcome& o) {
 } // namespace
 
 const std::string_view kScriptHelp =
-    "A script is a UTF-8 text, one statement per line; '#' starts a comment. Times are\n"
+    "A script is UTF-8 text, one statement per line; '#' starts a comment. Times are\n"
     "ms from the start of the run (or with a unit: ms, s, min, h) on the 10 ms cycle\n"
     "grid; an input changed at T is read by the cycle at T + 10 ms.\n"
-    "  100 press 0                  input pin 0 energized (release 0; port0 0xFE)\n"
-    "  150 expect port1 = 0x0E      after the cycle at 150 ms (also <>, <, >, <=, >=)\n"
-    "  150 expect out 0 on          output pin 0 energized (off: released)\n"
-    "  100..500 expect var 1 >= 2   after some cycle of the window (var NUMBER or NAME)\n"
-    "  0..900 expect always out 3 off      after every cycle of the window\n"
-    "  1000..1100 expect log \"a\\tb\"   a LOG row in the window (\\t: TAB)\n"
-    "  200 expect clip \"text\"       the text last put on the clipboard\n"
-    "  run 2s                       the run's length (default: to the last time named)\n"
-    "Each failed expectation is printed as SCRIPT:LINE: at T ms (cycle N): expected\n"
-    "..., saw ... The program's own log file is not written.\n";
+    "  100 press 0                     input pin 0 energized (release 0, port0 0xFE)\n"
+    "  150 expect port1 = 0x0E         after the cycle at 150 ms (also <> < > <= >=)\n"
+    "  150 expect out 0 on             output pin 0 energized (off: released)\n"
+    "  100..500 expect var 1 >= 2      after a cycle of the window (var NUMBER|NAME)\n"
+    "  0..900 expect always out 3 off  after every cycle of the window\n"
+    "  1000..1100 expect log \"a\\tb\"    a LOG row in the window (\\t: TAB)\n"
+    "  200 expect clip \"text\"          the text last put on the clipboard\n"
+    "  run 2s                          the run's length (default: last time named)\n"
+    "Each failed expectation is printed as\n"
+    "  SCRIPT:LINE: at T ms (cycle N): expected ..., saw ...\n";
 
 int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
     std::ifstream scriptFile(files.script, std::ios::binary);

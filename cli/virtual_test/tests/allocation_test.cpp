@@ -1,6 +1,6 @@
 // A virtual run allocates nothing per cycle: a run of ten thousand cycles allocates as often as one of ten.
+#include "cli/virtual_test/virtual_run.h"
 #include "testing/allocation_counter.h"
-#include "virtual_run.h"
 
 #include <gtest/gtest.h>
 

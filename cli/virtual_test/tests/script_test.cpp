@@ -1,5 +1,5 @@
 // The test-script language: what each statement means, and the errors that name the line.
-#include "script.h"
+#include "cli/virtual_test/script.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // zelkctl test as a user meets it: exit statuses, the report of failed expectations, the trace and the
 // timing diagram.
+#include "cli/virtual_test/virtual_test.h"
 #include "line_builder.h"
-#include "test_command.h"
 #include "test_files.h"
 
 #include <expat.h>
@@ -24,9 +24,9 @@ const std::vector<std::string> kCounter = {
     lineText({{"NEXT"}, {}, {}, {}, {"CLIP"}, {"CNST", "clip"}, {"VAR ", "01"}}),
 };
 
-class TestCommand : public ::testing::Test {
+class VirtualTest : public ::testing::Test {
 protected:
-    TestCommand() {
+    VirtualTest() {
         std::string text =
             "[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\nLG_MAIN_CNT=" + std::to_string(kCounter.size()) +
             "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_TYPE_01=LONG\r\nVAR_NAME_01=count\r\n"
@@ -64,7 +64,7 @@ protected:
     std::string out, err;
 };
 
-TEST_F(TestCommand, TheSampleScriptPassesOnTheSampleProgram) {
+TEST_F(VirtualTest, TheSampleScriptPassesOnTheSampleProgram) {
     EXPECT_EQ(
         runFiles({.script = ZELK_SAMPLES_DIR "/LogicCtl.test", .program = ZELK_SAMPLES_DIR "/LogicCtl.ini"}),
         0)
@@ -72,7 +72,7 @@ TEST_F(TestCommand, TheSampleScriptPassesOnTheSampleProgram) {
     EXPECT_NE(out.find("15 expectations, 15 held, 0 failed; 300 cycles (3000 ms)"), std::string::npos) << out;
 }
 
-TEST_F(TestCommand, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
+TEST_F(VirtualTest, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
     EXPECT_EQ(run("100 press 0\n"
                   "110 expect port1 = 0x0E\n"
                   "110 expect out 0 off\n"
@@ -98,7 +98,7 @@ TEST_F(TestCommand, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
     EXPECT_NE(out.find("8 expectations, 2 held, 6 failed; 20 cycles (200 ms)"), std::string::npos) << out;
 }
 
-TEST_F(TestCommand, UnusableInputExitsTwo) {
+TEST_F(VirtualTest, UnusableInputExitsTwo) {
     EXPECT_EQ(run("100 press 0\n100 expect var missing = 1\n"), 2);
     EXPECT_EQ(err, script + ":2: error: the program has no variable named missing\n");
     EXPECT_EQ(run("100 expect var 2 = 0\n"), 2);
@@ -114,7 +114,7 @@ TEST_F(TestCommand, UnusableInputExitsTwo) {
     EXPECT_EQ(runFiles({.script = script, .program = dir.path().string()}), 2) << "a folder is no program";
 }
 
-TEST_F(TestCommand, TheTraceHoldsTheCyclesThatChangedAndTheProgramsLogFileIsLeftAlone) {
+TEST_F(VirtualTest, TheTraceHoldsTheCyclesThatChangedAndTheProgramsLogFileIsLeftAlone) {
     EXPECT_EQ(run("100 press 0\n300 release 0\nrun 400\n", {.trace = dir.file("t.csv")}), 0);
     std::string trace;
     ASSERT_TRUE(test::readFile(dir.file("t.csv"), trace));
@@ -140,7 +140,7 @@ bool countElements(const std::string& xml, std::map<std::string, int>& counts) {
     return ok;
 }
 
-TEST_F(TestCommand, TheTimingDiagramIsSvgWithTwelveTracesAndTheExpectationsMarked) {
+TEST_F(VirtualTest, TheTimingDiagramIsSvgWithTwelveTracesAndTheExpectationsMarked) {
     // Fast toggling too: a hundred presses within one pixel column.
     std::string text = "100 press 0\n110 expect out 0 on\n110 expect out 0 off\n200..300 expect var 1 = 1\n";
     for (int t = 1000; t < 3000; t += 20)
