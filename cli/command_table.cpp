@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/run_command.h"
+#include "cli/test_command.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +12,7 @@ namespace zelk::cli {
 namespace {
 
 // The commands, in the order the help lists them.
-const Command* const kCommands[] = {&kRunCommand, &kCheckCommand};
+const Command* const kCommands[] = {&kRunCommand, &kCheckCommand, &kTestCommand};
 
 constexpr std::string_view kProgram = "zelkctl";
 

@@ -1,0 +1,56 @@
+#include "cli/test_command.h"
+
+#include "cli/virtual_test/virtual_test.h"
+
+#include <iostream>
+
+namespace zelk::cli {
+
+namespace {
+
+constexpr OptionSpec kOptions[] = {
+    {"--program", "FILE", "the program (default: LogicCtl.ini in the current folder)"},
+    {"--trace", "FILE", "write each cycle in which something changed to FILE as CSV"},
+    {"--svg", "FILE", "draw a timing diagram of the run to FILE as SVG"},
+};
+
+constexpr ExitStatus kStatuses[] = {
+    {vtest::kAllHeld, "every expectation held"},
+    {vtest::kSomeFailed, "at least one expectation failed (each is printed)"},
+    {vtest::kCannotTest, "bad script (line named), unreadable file, unwritable output"},
+    {kUsageStatus, "bad command line"},
+};
+
+constexpr std::string_view kIntroduction =
+    "Runs a logic program against a test script in virtual time: the engine's own\n"
+    "control cycle, fed by a scripted board instead of the timer and the USB device.\n"
+    "No board is used and nothing waits: an hour of control takes under a second.\n"
+    "The program's own log file is not written.\n"
+    "\n";
+
+int run(const Arguments& arguments) {
+    vtest::TestFiles files;
+    files.script = arguments.operands.front();
+    for (auto [option, file] : {std::pair{"--program", &files.program}, std::pair{"--trace", &files.trace},
+                                std::pair{"--svg", &files.svg}})
+        if (const std::string* value = arguments.value(option)) *file = *value;
+    return vtest::runTest(files, std::cout, std::cerr);
+}
+
+const std::string kDescription = std::string(kIntroduction) + std::string(vtest::kScriptHelp);
+
+} // namespace
+
+const Command kTestCommand = {
+    .name = "test",
+    .operands = "SCRIPT",
+    .minOperands = 1,
+    .maxOperands = 1,
+    .summary = "run a logic program against a test script in virtual time",
+    .description = kDescription,
+    .options = kOptions,
+    .exitStatuses = kStatuses,
+    .run = &run,
+};
+
+} // namespace zelk::cli
