@@ -36,7 +36,16 @@ public:
     hid::Backend& devices() override { return devices_; }
     std::unique_ptr<timer::PeriodicTimer> makeTimer() override { return std::make_unique<IdleTimer>(); }
     LocalTime now() override { return {2000, 1, 1, 0, 0, 0}; }
-    void sleepMs(int) override {}
+    // Virtual time: a sleep passes at once, and the cycle loop moves the clock to each cycle's start (the
+    // sleeps inside a cycle stay well within its 10 ms, so the clock never goes back).
+    void sleepMs(int milliseconds) override { elapsed_ += std::chrono::milliseconds(milliseconds); }
+    std::chrono::steady_clock::time_point steadyNow() override {
+        return std::chrono::steady_clock::time_point{} + elapsed_;
+    }
+    void startCycle(std::int64_t cycle) {
+        if (cycle == 0) runStart_ = elapsed_;
+        elapsed_ = runStart_ + std::chrono::milliseconds(cycle * kCycleMs);
+    }
     bool currentDirectory(std::string& directory) override {
         std::error_code error;
         directory = std::filesystem::current_path(error).string();
@@ -58,6 +67,7 @@ public:
 
 private:
     vboard::ModelBackend devices_;
+    std::chrono::milliseconds elapsed_{0}, runStart_{0};
     std::array<char, 128> clipboard_{};
     std::size_t clipboardLength_ = 0;
     bool clipboardChanged_ = false;
@@ -187,6 +197,7 @@ std::vector<Outcome> VirtualRun::run(const Script& script, std::span<CycleListen
         for (; nextInput < script.inputs.size() && script.inputs[nextInput].cycle == cycle; ++nextInput)
             vboard::applyInput(board_, script.inputs[nextInput].command);
 
+        platform_->startCycle(cycle);
         engine_->cycle();
 
         CycleView view;
