@@ -9,7 +9,7 @@ namespace zelk::cli {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr Option kOptions[] = {
     {"--json", "", "print the report as one JSON document"},
 };
 

@@ -27,7 +27,7 @@ std::string padded(std::string text, std::size_t width) {
 
 std::string usageLine(const Command& command) {
     std::string line = "Usage: " + std::string(kProgram) + ' ' + std::string(command.name);
-    for (const OptionSpec& option : command.options) {
+    for (const Option& option : command.options) {
         line += " [" + std::string(option.name);
         if (!option.valueName.empty()) line += ' ' + std::string(option.valueName);
         line += ']';
@@ -78,7 +78,7 @@ int runCommand(const Command& command, std::span<const std::string> args) {
 
 std::string commandHelp(const Command& command) {
     std::string text = usageLine(command) + '\n' + std::string(command.description) + "\nOptions:\n";
-    for (const OptionSpec& option : command.options) {
+    for (const Option& option : command.options) {
         std::string name = std::string(option.name);
         if (!option.valueName.empty()) name += ' ' + std::string(option.valueName);
         text += "  " + padded(name, 16) + std::string(option.description) + '\n';

@@ -26,7 +26,7 @@ struct Command {
     std::size_t maxOperands = 0;
     std::string_view summary;     // one line, for the list of commands
     std::string_view description; // the help text between the usage line and the options
-    std::span<const OptionSpec> options;
+    std::span<const Option> options;
     std::span<const ExitStatus> exitStatuses;
     int (*run)(const Arguments& arguments) = nullptr;
 };

@@ -9,7 +9,7 @@ const std::string* Arguments::value(std::string_view name) const {
     return found != options.end() ? &found->second : nullptr;
 }
 
-std::optional<Arguments> parseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs,
+std::optional<Arguments> parseArguments(std::span<const std::string> args, std::span<const Option> known,
                                         std::string& error) {
     Arguments parsed;
     bool optionsEnded = false;
@@ -29,13 +29,13 @@ std::optional<Arguments> parseArguments(std::span<const std::string> args, std::
         }
         const std::size_t equals = arg.find('=');
         const std::string_view name = std::string_view(arg).substr(0, equals);
-        const auto spec =
-            std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        const auto option =
+            std::find_if(known.begin(), known.end(), [&](const Option& o) { return o.name == name; });
+        if (option == known.end()) {
             error = "unknown option '" + std::string(name) + "'";
             return std::nullopt;
         }
-        if (spec->valueName.empty()) {
+        if (option->valueName.empty()) {
             if (equals != std::string::npos) {
                 error = "option '" + std::string(name) + "' takes no value";
                 return std::nullopt;
@@ -46,7 +46,7 @@ std::optional<Arguments> parseArguments(std::span<const std::string> args, std::
         } else if (i + 1 < args.size()) {
             parsed.options[std::string(name)] = args[++i];
         } else {
-            error = "option '" + std::string(name) + "' needs a value " + std::string(spec->valueName);
+            error = "option '" + std::string(name) + "' needs a value " + std::string(option->valueName);
             return std::nullopt;
         }
     }

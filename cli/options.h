@@ -10,7 +10,7 @@
 
 namespace zelk::cli {
 
-struct OptionSpec {
+struct Option {
     std::string_view name;      // "--dir"
     std::string_view valueName; // "DIR"; empty for a flag
     std::string_view description;
@@ -30,7 +30,7 @@ inline constexpr std::string_view kHelpOption = "--help";
 
 // Parses a command's arguments. "-h" is read as "--help", which every command accepts. Returns nullopt with a
 // message in error for an unknown option or a missing value.
-std::optional<Arguments> parseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs,
+std::optional<Arguments> parseArguments(std::span<const std::string> args, std::span<const Option> known,
                                         std::string& error);
 
 } // namespace zelk::cli

@@ -26,7 +26,7 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 // --for accepts up to ten years: far beyond any run, well inside the clock's range.
 constexpr double kLongestRunSeconds = 10 * 366 * 86400.0;
 
-constexpr OptionSpec kOptions[] = {
+constexpr Option kOptions[] = {
     {"--dir", "DIR", "the work folder holding LogicCtl.ini (default: the current one)"},
     {"--for", "SECONDS", "stop after SECONDS (greater than 0, decimals allowed)"},
     {"--json", "", "one JSON object per line instead of text"},

@@ -8,7 +8,7 @@ namespace zelk::cli {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr Option kOptions[] = {
     {"--program", "FILE", "the program (default: LogicCtl.ini in the current folder)"},
     {"--trace", "FILE", "write each cycle in which something changed to FILE as CSV"},
     {"--svg", "FILE", "draw a timing diagram of the run to FILE as SVG"},
