@@ -29,12 +29,6 @@ constexpr std::string_view kData[] = {""};
 constexpr std::string_view kExec[] = {"NONE:なし", "OUT :固定出力",   "OUTR:反転出力",
                                       "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"};
 
-std::string_view withoutPadding(std::string_view text) {
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string shown(ComposerList list, const std::string& field, std::span<const std::string> variableItems) {
     // An editable list shows stored data without its padding; data of spaces only is no data.
     const std::string_view data = isEditable(list) ? withoutPadding(field) : std::string_view(field);
