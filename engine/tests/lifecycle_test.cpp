@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #ifndef _WIN32
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -205,19 +206,19 @@ TEST_F(Lifecycle, ReportsOf4To65BytesAreServedAndOthersAreNot) {
         p.backend.add("/dev/too-short-" + std::to_string(lengths.input) + "-" +
                           std::to_string(lengths.output),
                       [lengths, &writes] { return std::make_unique<DeclaredLengths>(lengths, writes); });
-    Engine e(p);
-    EXPECT_EQ(e.open(), 0);
+    auto e = std::make_unique<Engine>(p);
+    EXPECT_EQ(e->open(), 0);
     EXPECT_EQ(tooWide.reportCount(), 0u);
     EXPECT_EQ(writes, 0);
     p.backend.add("/dev/wide", &wide);
-    ASSERT_EQ(e.open(), 1);
+    ASSERT_EQ(e->open(), 1);
     wide.setPort0Input(0xA5);
     for (int i = 0; i < 4; ++i)
         p.armedTimer().fire();
     CtlData d{};
-    e.getCtlData(d);
+    e->getCtlData(d);
     EXPECT_EQ(d.port0, 0xA5);
-    e.close();
+    e->close();
 }
 
 TEST(BoardIdentification, ProductIdsOfTheMakersBoards) {
@@ -238,12 +239,12 @@ TEST_F(Lifecycle, TheFirstMatchingBoardIsOpenedAndOthersAreSkipped) {
     p.backend.add("/dev/other", &other);
     p.backend.add("/dev/first", &board);
     p.backend.add("/dev/second", &second);
-    Engine e(p);
-    ASSERT_EQ(e.open(), 1);
+    auto e = std::make_unique<Engine>(p);
+    ASSERT_EQ(e->open(), 1);
     EXPECT_EQ(board.commandCount(1), 1u);
     EXPECT_EQ(second.reportCount(), 0u);
     EXPECT_EQ(other.reportCount(), 0u);
-    e.close();
+    e->close();
 }
 
 TEST(EngineMessages, AreCodePage932) {
