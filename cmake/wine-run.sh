@@ -25,7 +25,9 @@ server=$(pick "${servers[@]}") || { echo "wine-run.sh: wineserver is not install
 
 export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No crash debugger: a program that crashes ends at once with its exception code (a stack overflow exits
+# 253), where Wine's debugger would wait or let the program's run end with status 0.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winedbg.exe=}
 # Wine's own programs must not open windows: no display for them.
 unset DISPLAY WAYLAND_DISPLAY
 
