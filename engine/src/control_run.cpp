@@ -37,7 +37,7 @@ bool Engine::startRun() {
     port1History_.fill(0x0F);
     status_.port0.store(0xFF, std::memory_order_relaxed);
     status_.port1.store(0x0F, std::memory_order_relaxed);
-    stop_.store(false, std::memory_order_relaxed);
+    stop_.lower();
     status_.tick.store(0, std::memory_order_relaxed);
     status_.passageSec.store(0, std::memory_order_relaxed);
     status_.echo.store(0, std::memory_order_relaxed);
@@ -63,10 +63,10 @@ bool Engine::startRun() {
 }
 
 void Engine::controlThread() {
-    threadPublished_.wait(false, std::memory_order_acquire);
+    threadPublished_.wait();
     // A close that came before this point has set the stop flag: then no timer is armed at all.
-    if (!stop_.load(std::memory_order_acquire)) timer_->start(kPeriodMs, &Engine::onTimer, this);
-    stop_.wait(false, std::memory_order_acquire);
+    if (!stop_.isRaised()) timer_->start(kPeriodMs, &Engine::onTimer, this);
+    stop_.wait();
     trace(messages::kControlThreadEnd);
 }
 

@@ -75,15 +75,14 @@ std::int32_t Engine::open() {
     if (!startRun()) return 0; // a failed send closed the board; its "sendKaldex NG" stays in the log
 
     status_.state.store(ZELK_STATE_RUNNING, std::memory_order_relaxed);
-    threadPublished_.store(false, std::memory_order_relaxed);
+    threadPublished_.lower();
     try {
         controlThread_ = std::thread(&Engine::controlThread, this);
     } catch (const std::system_error&) {
         // Not reported: the run stays open without cycles until it is closed.
         return 1;
     }
-    threadPublished_.store(true, std::memory_order_release);
-    threadPublished_.notify_all();
+    threadPublished_.raise();
     return 1;
 }
 
@@ -112,8 +111,7 @@ std::int32_t Engine::closeRun(bool writeLog) {
 
     // End the control thread first, so a timer armed at the last moment is still cancelled below; then
     // cancel the timer (from inside the cycle this returns at once and no further cycle follows).
-    stop_.store(true, std::memory_order_release);
-    stop_.notify_all();
+    stop_.raise();
     if (controlThread_.joinable()) controlThread_.join();
     if (timer_) timer_->cancel();
 

@@ -9,6 +9,7 @@
 #include "program.h"
 #include "rules.h"
 #include "status.h"
+#include "sync/wake_flag.h"
 #include "timer/periodic_timer.h"
 
 #include <atomic>
@@ -79,8 +80,8 @@ private:
     std::string programPath_;   // empty: LogicCtl.ini in baseDirectory_
     std::string baseDirectory_; // captured at the first open, with a trailing "/"
     std::atomic<Board> board_{Board::kNone};
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> threadPublished_{false};
+    WakeFlag stop_;
+    WakeFlag threadPublished_;
     std::atomic<std::uint8_t> toggleMask_{0x0F};
     std::atomic<bool> togglePending_{false};
     std::unique_ptr<timer::PeriodicTimer> timer_;

@@ -1,6 +1,8 @@
 // The timer thread and the start, cancel and destroy rules shared by the platforms' system timers.
 #include "timer/thread_timer.h"
 
+#include "sync/wake_flag.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -20,7 +22,7 @@ struct SharedState {
     std::atomic<bool> cancelled{false};
     // Set by start() once the thread object is stored; the thread waits for it before its first callback,
     // so a callback that destroys the timer sees the stored thread object.
-    std::atomic<bool> published{false};
+    WakeFlag published;
 };
 
 // The state of the timer whose callback runs on this thread; null on every other thread.
@@ -37,7 +39,7 @@ std::int64_t nextDeadlineIndex(std::int64_t originNs, std::int64_t periodNs, std
 
 void runTimer(std::shared_ptr<SharedState> state, std::unique_ptr<DeadlineClock> clock, std::int64_t periodNs,
               PeriodicTimer::Callback callback, void* context) {
-    state->published.wait(false, std::memory_order_acquire);
+    state->published.wait();
     tCurrentTimer = state.get();
     clock->prepareThread();
 
@@ -86,7 +88,7 @@ public:
             std::unique_ptr<DeadlineClock> clock = makeClock_();
             if (clock == nullptr) return false;
             state->cancelled.store(false, std::memory_order_relaxed);
-            state->published.store(false, std::memory_order_relaxed);
+            state->published.lower();
             try {
                 thread_ = std::thread(runTimer, state, std::move(clock),
                                       static_cast<std::int64_t>(periodMs) * kNsPerMs, callback, context);
@@ -96,8 +98,7 @@ public:
         }
         // Once published, a callback may run and even destroy this timer: from here on only the local
         // reference to the shared state is touched.
-        state->published.store(true, std::memory_order_release);
-        state->published.notify_one();
+        state->published.raise();
         return true;
     }
 
