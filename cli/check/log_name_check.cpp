@@ -74,7 +74,8 @@ void checkLogName(const Program& program, const FileIndex& index, const std::str
         warn(shown + " holds bytes that are no code page 932 character: no log file is written");
         return;
     }
-    const fs::path file = fs::path(path).is_absolute() ? fs::path(path) : fs::path(programFolder) / path;
+    const fs::path named(std::u8string(path.begin(), path.end())); // the path is UTF-8 on every platform
+    const fs::path file = named.is_absolute() ? named : fs::path(programFolder) / named;
     const std::string why = problem(file);
     if (!why.empty()) warn("the log file " + shown + " " + why + ": it cannot be written here");
 }

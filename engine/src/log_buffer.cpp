@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,10 +31,16 @@ namespace {
 
 // Opens the log file for writing from its start. On Linux only a regular file (or a new one) is taken: a
 // FIFO without a reader would block the close for ever, and a device file is no log file. Such a path is
-// not even opened; the check is repeated on the opened file in case the path changed meanwhile.
+// not even opened; the check is repeated on the opened file in case the path changed meanwhile. On Windows
+// the UTF-8 path is opened by its Unicode name.
 std::FILE* openLogFile(const char* path) {
 #ifdef _WIN32
-    return std::fopen(path, "wb");
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length <= 0) return nullptr;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), length) != length)
+        return nullptr;
+    return _wfopen(wide.c_str(), L"wb");
 #else
     struct stat st {};
     if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return nullptr;

@@ -16,8 +16,8 @@ public:
     void clear();
     std::string_view contents() const { return {bytes_.data(), fill_}; }
 
-    // Writes the rows to the file at path (created or truncated), every LF as CR LF. Returns false when the
-    // file cannot be opened or written, or when path names something other than a regular file.
+    // Writes the rows to the file at the UTF-8 path (created or truncated), every LF as CR LF. Returns false
+    // when the file cannot be opened or written, or when path names something other than a regular file.
     bool writeFile(const char* path) const;
 
 private:

@@ -7,18 +7,14 @@
 namespace zelk {
 
 bool logFilePath(std::string_view name, std::string& path) {
-#ifdef _WIN32
-    // The ANSI file functions take the code page 932 name and its separators as they are.
-    path.assign(name);
-    return true;
-#else
     // Decoded first, so that a "\" trail byte of a two-byte character is never taken for a separator.
     std::u16string text = codepage::fromCp932(name);
     if (text.find(u'\uFFFD') != std::u16string::npos) return false;
+#ifndef _WIN32
     std::replace(text.begin(), text.end(), u'\\', u'/');
+#endif
     path = codepage::toUtf8(text);
     return true;
-#endif
 }
 
 } // namespace zelk
