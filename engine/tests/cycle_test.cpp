@@ -46,7 +46,8 @@ protected:
             text += std::string("LG_COMP_") + key + "=" + line.substr(0, 90) + "\r\n";
             text += std::string("LG_PROC_") + key + "=" + line.substr(90) + "\r\n";
         }
-        if (!csv.empty()) text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file(csv) + "\r\n";
+        // Joined as bytes: the name is code page 932, which a path object would take for the system's.
+        if (!csv.empty()) text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.cwd() + "/" + csv + "\r\n";
         test::writeFile(dir.file("LogicCtl.ini"), text);
     }
     void start() {

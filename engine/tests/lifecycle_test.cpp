@@ -102,11 +102,11 @@ TEST_F(Lifecycle, CloseTwiceClosesOnceAndWritesTheLogOnce) {
 TEST_F(Lifecycle, FailedOpenKeepsOlderEntriesBelowItsMessage) {
     test::FakePlatform empty;
     empty.cwd = dir.cwd();
-    Engine noBoard(empty);
-    EXPECT_EQ(noBoard.open(), 0);
-    EXPECT_EQ(noBoard.open(), 0);
+    auto noBoard = std::make_unique<Engine>(empty);
+    EXPECT_EQ(noBoard->open(), 0);
+    EXPECT_EQ(noBoard->open(), 0);
     CtlData d{};
-    noBoard.getCtlData(d);
+    noBoard->getCtlData(d);
     EXPECT_EQ(d.state, ZELK_STATE_CLOSED);
     EXPECT_EQ(text(d.events[0]), messages::kOpenFailed);
     EXPECT_EQ(text(d.events[1]), messages::kOpenFailed);
@@ -161,6 +161,9 @@ TEST_F(Lifecycle, CloseBeforeTheTimerIsArmedStillEndsTheControlThread) {
 }
 
 TEST_F(Lifecycle, ADeepWorkingDirectoryIsTheBaseDirectory) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' ANSI file functions stop at MAX_PATH (260)";
+#endif
     // Longer than 256 bytes: the platform's own path limit applies, not a fixed one.
     std::filesystem::path deep = dir.path();
     while (deep.string().size() <= 300)

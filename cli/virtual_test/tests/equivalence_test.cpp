@@ -97,8 +97,8 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
                             .err = boards.file("sim.err")});
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(boardDirectory + "/kaldex0.sock"); }, 10s));
     test::SocketPlatform platform(boardDirectory, dir.cwd());
-    Engine engine(platform, program);
-    ASSERT_EQ(engine.open(), 1);
+    auto engine = std::make_unique<Engine>(platform, program);
+    ASSERT_EQ(engine->open(), 1);
     vboard::BoardModel pins; // what the board's inputs are after each command
     const auto start = std::chrono::steady_clock::now();
     for (const InputStep& step : script->inputs) {
@@ -108,13 +108,13 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
         ASSERT_TRUE(eventually(
             [&] {
                 CtlData data{};
-                engine.getCtlData(data);
+                engine->getCtlData(data);
                 return data.port0 == pins.port0Input();
             },
             10s));
     }
     std::this_thread::sleep_until(start + std::chrono::milliseconds(kRunMs));
-    ASSERT_EQ(engine.close(), 1);
+    ASSERT_EQ(engine->close(), 1);
     std::string realLog;
     ASSERT_TRUE(test::readFile(dir.file("log.csv"), realLog));
 
@@ -128,7 +128,7 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     EXPECT_EQ(realLog, recorded.log);
     EXPECT_NE(recorded.log.find("release\t10\t2"), std::string::npos) << "the program did run";
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(engine.program().variables[i].value, virtualRun.program().variables[i].value)
+        EXPECT_EQ(engine->program().variables[i].value, virtualRun.program().variables[i].value)
             << "variable " << i;
 }
 
