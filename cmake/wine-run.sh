@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for the cross builds' tests:
 #   wine-run.sh win64|win32 PREFIX PROGRAM [ARGUMENT]...
-# PREFIX is the Wine prefix of the build (made on first use, under a lock, so parallel tests wait for it).
-# The Wine server of the prefix is kept for a while after its last program ends, so each test program
-# starts in a fraction of a second instead of starting Wine's services anew.
+# PREFIX is the Wine prefix of the build. The Wine server of the prefix is kept for a while after its last
+# program ends, so each test program starts in a fraction of a second instead of starting Wine's services anew.
 set -euo pipefail
 arch=$1
 prefix=$(realpath -m "$2")
@@ -32,14 +31,17 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winedbg.exe=}
 unset DISPLAY WAYLAND_DISPLAY
 
 mkdir -p "$(dirname "$prefix")"
-if [ ! -e "$prefix/system.reg" ]; then
-    (
-        flock 9
-        if [ ! -e "$prefix/system.reg" ]; then
-            "$loader" wineboot --init >/dev/null 2>&1 || true
-            "$server" --wait || true
-        fi
-    ) 9>"$prefix.lock"
-fi
-"$server" --persistent=30 >/dev/null 2>&1 || true # fails harmlessly when the server already runs
+# The prefix is made on first use, and the Wine server and Wine's services are started, before the program
+# runs and away from its output: services started by the program would keep its output open after it ended,
+# and ctest would wait for them. Under a lock, so parallel tests wait for one start; the lock's descriptor is
+# closed for Wine's processes, which would otherwise hold the lock for as long as they run.
+(
+    flock 9
+    if [ ! -e "$prefix/system.reg" ]; then
+        "$loader" wineboot --init </dev/null >/dev/null 2>&1 9>&- || true
+        "$server" --wait 9>&- || true
+    fi
+    "$server" --persistent=30 </dev/null >/dev/null 2>&1 9>&- || true # fails harmlessly when the server runs
+    "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+) 9>"$prefix.lock"
 exec "$loader" "$@"
