@@ -24,6 +24,9 @@ server=$(pick "${servers[@]}") || { echo "wine-run.sh: wineserver is not install
 
 export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader
 export WINEDEBUG=${WINEDEBUG:--all}
+# File names in UTF-8 on the Linux side whatever the caller's locale: in the C locale Wine cannot make a file
+# whose name is not ASCII. A test that needs a locale of its own (the profile oracle's) sets LC_ALL itself.
+export LC_ALL=${LC_ALL:-C.UTF-8}
 # No crash debugger: a program that crashes ends at once with its exception code (a stack overflow exits
 # 253), where Wine's debugger would wait or let the program's run end with status 0.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winedbg.exe=}
