@@ -2,9 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #ifdef _WIN32
+#include <string>
+
 #include <windows.h>
 #else
 #include <fcntl.h>
