@@ -25,7 +25,9 @@ constexpr std::string_view kIntroduction =
     "Runs a logic program against a test script in virtual time: the engine's own\n"
     "control cycle, fed by a scripted board instead of the timer and the USB device.\n"
     "No board is used and nothing waits: an hour of control takes under a second.\n"
-    "The program's own log file is not written.\n"
+    "The program's own log file is not written. The trace and the diagram replace\n"
+    "their files only when complete, and never the program or the script. A script\n"
+    "is a regular file of at most 1 MiB; its times reach at most 24 h.\n"
     "\n";
 
 int run(const Arguments& arguments) {
@@ -33,7 +35,10 @@ int run(const Arguments& arguments) {
     files.script = arguments.operands.front();
     for (auto [option, file] : {std::pair{"--program", &files.program}, std::pair{"--trace", &files.trace},
                                 std::pair{"--svg", &files.svg}})
-        if (const std::string* value = arguments.value(option)) *file = *value;
+        if (const std::string* value = arguments.value(option)) {
+            if (value->empty()) return usageError(kTestCommand, std::string(option) + " needs a file name");
+            *file = *value;
+        }
     return vtest::runTest(files, std::cout, std::cerr);
 }
 

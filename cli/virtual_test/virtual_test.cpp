@@ -4,10 +4,11 @@
 #include "cli/virtual_test/timing_svg.h"
 #include "cli/virtual_test/trace_csv.h"
 #include "cli/virtual_test/virtual_run.h"
+#include "profile/file_access.h"
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
+#include <filesystem>
 #include <numeric>
 #include <optional>
 #include <sstream>
@@ -29,6 +30,57 @@ std::string failureText(const Expectation& e, const Outcome& o) {
     return text + ", saw " + o.seen;
 }
 
+namespace fs = std::filesystem;
+using profile::detail::FileMeta;
+using profile::detail::ReadStatus;
+
+// Reads the script: only a regular file of at most kMaxScriptBytes, so that a device or a FIFO named as
+// the script neither blocks the test nor fills the memory. Empty text: why it cannot be read.
+std::string readScript(const std::string& path, std::string& text) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return fs::exists(path, ec) ? "is not a regular file" : "does not exist";
+    if (fs::file_size(path, ec) > kMaxScriptBytes) return "is larger than 1 MiB";
+    if (profile::detail::readWholeFile(path, text) != ReadStatus::Ok) return "is unreadable";
+    return {};
+}
+
+// Whether a and b name one file: the same existing file (a link to it counts) or, for a file still
+// to be made, the same place.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    const fs::path placeA = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    if (ec) return false;
+    const fs::path placeB = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    return !ec && placeA == placeB;
+}
+
+// Why an output may not be written to name, or empty. An output never replaces the program, the script
+// or the other output, and never a device or a folder.
+std::string outputRefusal(const TestFiles& files, const std::string& name, const std::string& other) {
+    for (const auto& [input, what] :
+         {std::pair{&files.program, "the program"}, std::pair{&files.script, "the script"},
+          std::pair{&other, "the other output"}})
+        if (!input->empty() && sameFile(name, *input)) return std::string("is ") + what;
+    std::error_code ec;
+    const fs::file_status status = fs::status(name, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) return "is not a regular file";
+    return {};
+}
+
+// Writes content to name in one step: a temporary file beside it is renamed into place only when complete,
+// so a failed write leaves what was there before.
+bool writeOutput(const std::string& name, std::string_view content) {
+    const std::optional<std::string> target = profile::detail::resolveSymlinks(name);
+    if (!target) return false;
+    std::string previous;
+    FileMeta meta;
+    const ReadStatus status = profile::detail::readWholeFile(*target, previous, &meta);
+    if (status == ReadStatus::Failed) return false;
+    return profile::detail::replaceFile(*target, content, status == ReadStatus::Ok ? &meta : nullptr);
+}
+
 } // namespace
 
 const std::string_view kScriptHelp =
@@ -47,14 +99,13 @@ const std::string_view kScriptHelp =
     "  SCRIPT:LINE: at T ms (cycle N): expected ..., saw ...\n";
 
 int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
-    std::ifstream scriptFile(files.script, std::ios::binary);
-    std::ostringstream scriptText;
-    if (!scriptFile || !(scriptText << scriptFile.rdbuf())) {
-        err << "zelkctl test: cannot read the script " << files.script << "\n";
+    std::string scriptText;
+    if (const std::string why = readScript(files.script, scriptText); !why.empty()) {
+        err << "zelkctl test: cannot read the script " << files.script << ": it " << why << "\n";
         return kCannotTest;
     }
     ScriptError scriptError;
-    auto script = parseScript(scriptText.str(), scriptError);
+    auto script = parseScript(scriptText, scriptError);
     const auto reportScriptError = [&] {
         err << files.script << ':';
         if (scriptError.line > 0) err << scriptError.line << ':';
@@ -63,12 +114,11 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
     };
     if (!script) return reportScriptError();
 
-    std::ofstream traceFile, svgFile;
-    for (auto& [file, name] : {std::pair{&traceFile, files.trace}, std::pair{&svgFile, files.svg}}) {
-        if (name.empty()) continue;
-        file->open(name, std::ios::binary | std::ios::trunc);
-        if (!*file) {
-            err << "zelkctl test: cannot write " << name << "\n";
+    for (const auto& [name, other] :
+         {std::pair{&files.trace, &files.svg}, std::pair{&files.svg, &files.trace}}) {
+        if (name->empty()) continue;
+        if (const std::string why = outputRefusal(files, *name, *other); !why.empty()) {
+            err << "zelkctl test: will not write " << *name << ": it " << why << "\n";
             return kCannotTest;
         }
     }
@@ -81,11 +131,12 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
     }
     if (!run.bindVariables(*script, scriptError)) return reportScriptError();
 
+    std::ostringstream traceText;
     std::optional<TraceCsv> trace;
     TimingSvg diagram;
     std::vector<CycleListener*> listeners;
-    if (traceFile.is_open()) listeners.push_back(&trace.emplace(traceFile));
-    if (svgFile.is_open()) listeners.push_back(&diagram);
+    if (!files.trace.empty()) listeners.push_back(&trace.emplace(traceText));
+    if (!files.svg.empty()) listeners.push_back(&diagram);
     const auto started = std::chrono::steady_clock::now();
     const std::vector<Outcome> outcomes = run.run(*script, listeners);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
@@ -110,12 +161,11 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
         << " held, " << failed << " failed; " << script->cycles << " cycles (" << ms(script->cycles)
         << " ms) in " << seconds << " s\n";
 
-    if (svgFile.is_open()) diagram.write(svgFile, files.program + " / " + files.script, *script, outcomes);
-    for (std::ofstream* file : {&traceFile, &svgFile}) {
-        if (!file->is_open()) continue;
-        file->close();
-        if (file->fail()) {
-            err << "zelkctl test: writing " << (file == &traceFile ? files.trace : files.svg) << " failed\n";
+    std::ostringstream svgText;
+    if (!files.svg.empty()) diagram.write(svgText, files.program + " / " + files.script, *script, outcomes);
+    for (const auto& [name, text] : {std::pair{&files.trace, &traceText}, std::pair{&files.svg, &svgText}}) {
+        if (!name->empty() && !writeOutput(*name, text->view())) {
+            err << "zelkctl test: cannot write " << *name << "\n";
             return kCannotTest;
         }
     }

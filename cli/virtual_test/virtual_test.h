@@ -1,6 +1,7 @@
 #pragma once
 // What `zelkctl test` does: runs a logic program against a test script in virtual time, reports each
 // expectation that did not hold, and writes the trace and the timing diagram when asked.
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -11,6 +12,9 @@ namespace zelk::vtest {
 inline constexpr int kAllHeld = 0;
 inline constexpr int kSomeFailed = 1;
 inline constexpr int kCannotTest = 2; // bad script, unreadable script or program, unwritable output
+
+// The largest script read, in bytes.
+inline constexpr std::uintmax_t kMaxScriptBytes = 1 << 20;
 
 struct TestFiles {
     std::string script{};
