@@ -30,6 +30,11 @@ std::string failureText(const Expectation& e, const Outcome& o) {
     return text + ", saw " + o.seen;
 }
 
+// "1 cycle", "300 cycles".
+std::string counted(std::int64_t n, std::string_view noun) {
+    return std::to_string(n) + ' ' + std::string(noun) + (n == 1 ? "" : "s");
+}
+
 namespace fs = std::filesystem;
 using profile::detail::FileMeta;
 using profile::detail::ReadStatus;
@@ -157,9 +162,9 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
     }
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", took.count());
-    out << files.script << ": " << outcomes.size() << " expectations, " << outcomes.size() - failed
-        << " held, " << failed << " failed; " << script->cycles << " cycles (" << ms(script->cycles)
-        << " ms) in " << seconds << " s\n";
+    out << files.script << ": " << counted(std::ssize(outcomes), "expectation") << ", "
+        << outcomes.size() - failed << " held, " << failed << " failed; " << counted(script->cycles, "cycle")
+        << " (" << ms(script->cycles) << " ms) in " << seconds << " s\n";
 
     std::ostringstream svgText;
     if (!files.svg.empty()) diagram.write(svgText, files.program + " / " + files.script, *script, outcomes);

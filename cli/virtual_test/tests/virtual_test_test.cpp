@@ -72,6 +72,11 @@ TEST_F(VirtualTest, TheSampleScriptPassesOnTheSampleProgram) {
     EXPECT_NE(out.find("15 expectations, 15 held, 0 failed; 300 cycles (3000 ms)"), std::string::npos) << out;
 }
 
+TEST_F(VirtualTest, OneOfAThingIsCountedInTheSingular) {
+    EXPECT_EQ(run("0 expect out 0 off\n"), 0) << err;
+    EXPECT_NE(out.find(": 1 expectation, 1 held, 0 failed; 1 cycle (10 ms)"), std::string::npos) << out;
+}
+
 TEST_F(VirtualTest, EachFailedExpectationShowsTimeCycleExpectedAndSeen) {
     EXPECT_EQ(run("100 press 0\n"
                   "110 expect port1 = 0x0E\n"
