@@ -34,11 +34,13 @@ bool isWholeNumber(std::string_view text) {
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '+' || negative)) text.remove_prefix(1);
     if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     const std::string_view significant = text.substr(std::min(text.find_first_not_of('0'), text.size()));
-    return significant.size() < 10 || (significant.size() == 10 && significant <= "2147483647");
+    return significant.size() < 10 ||
+           (significant.size() == 10 && significant <= (negative ? "2147483648" : "2147483647"));
 }
 
 } // namespace zelk::check

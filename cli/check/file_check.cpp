@@ -86,7 +86,7 @@ public:
         bool checked = false; // the current section is a program section whose keys the reader finds
         for (const profile::Entry& entry : index_.entries()) {
             const std::string section = upperAscii(entry.section);
-            if (entry.key.empty()) {
+            if (entry.isHeader) {
                 inSection = true;
                 checked = entry.counts && isProgramSection(section);
                 const auto [first, isFirst] = firstSection.emplace(section, entry.line);
@@ -96,7 +96,8 @@ public:
                     add(entry, "section [" + show(entry.section) + "] repeats the one on line " +
                                    std::to_string(first->second) + ": the keys under it are not read");
             } else if (!inSection) {
-                add(entry, "key " + show(entry.key) + " stands before any section: it is not read");
+                add(entry, (entry.key.empty() ? "a key with no name" : "key " + show(entry.key)) +
+                               " stands before any section: it is not read");
             } else if (checked && entry.counts) {
                 firstKey.emplace(indexKey(section, entry.key), entry.line);
                 key(entry, section);
@@ -149,7 +150,8 @@ private:
     void key(const profile::Entry& entry, const std::string& section) {
         const KeyRole role = roleOf(section, upperAscii(entry.key));
         if (role.kind == KeyRole::kUnknown) {
-            add(entry, "key " + show(entry.key) + " is not read by the engine");
+            add(entry, (entry.key.empty() ? "a key with no name" : "key " + show(entry.key)) +
+                           " is not read by the engine");
         } else if (role.kind == KeyRole::kVariable) {
             variableKey(entry, role.index);
         } else if (role.kind == KeyRole::kLine) {
@@ -261,7 +263,7 @@ private:
 
 FileIndex::FileIndex(std::vector<profile::Entry> entries) : entries_(std::move(entries)) {
     for (const profile::Entry& entry : entries_)
-        if (entry.counts && !entry.key.empty()) counting_.emplace(indexKey(entry.section, entry.key), &entry);
+        if (entry.counts && !entry.isHeader) counting_.emplace(indexKey(entry.section, entry.key), &entry);
 }
 
 const profile::Entry* FileIndex::find(std::string_view section, std::string_view key) const {

@@ -96,7 +96,8 @@ std::optional<std::vector<Entry>> readEntries(const std::string& path) {
     std::vector<Entry> entries;
     for (const EntryLine& line : entryLines(text)) {
         entries.push_back({line.lineNumber, std::string(line.section), std::string(line.key),
-                           line.isHeader ? std::string() : std::string(unquote(line.rawValue)), line.counts});
+                           line.isHeader ? std::string() : std::string(unquote(line.rawValue)), line.counts,
+                           line.isHeader});
     }
     return entries;
 }

@@ -46,6 +46,7 @@ struct Entry {
     // Whether getString finds this entry: the first section of its name, and there the first key of its
     // name. A key before any header never counts.
     bool counts = false;
+    bool isHeader = false; // a section header; a key line may have an empty name ("=8")
 };
 
 // Every header and key line of the file at path, in file order, for tools that show what a reader of the

@@ -210,6 +210,15 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
     });
 }
 
+TEST_F(Check, TheSmallestCountAndAKeyWithNoNameAreNoFalseFindings) {
+    write("[LG_CONTENTS]\r\nVARIABLE_CNT=-2147483648\r\n=8\r\nLG_MAIN_CNT=0\r\n[LG_MAIN]\r\n[LOG_CSV]\r\n"
+          "CSV_FNAME=log.csv\r\n");
+    expectFindings({
+        "LG_CONTENTS:VARIABLE_CNT: warning: VARIABLE_CNT=-2147483648 is negative: no variables are loaded",
+        "LG_CONTENTS: warning: a key with no name is not read by the engine",
+    });
+}
+
 TEST_F(Check, LineValuesOutOfTheirColumns) {
     std::string shifted = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
     shifted.erase(20, 1); // one byte short in the object's kind: every field after it moves
