@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -31,6 +32,19 @@ bool answersOnTheTerminal(int argc, char** argv) {
     return false;
 }
 
+// Whether the desktop can be reached: a platform named for Qt (the offscreen one included), or an X or
+// Wayland display. Without one Qt would abort; the console says why and ends instead.
+bool hasDisplay(int argc, char** argv) {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0) return true;
+    return false;
+}
+
+constexpr int kUsageStatus = 64;
+constexpr int kNoDisplayStatus = 2;
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +56,19 @@ int main(int argc, char** argv) {
         const QCoreApplication application(argc, argv);
         parser.process(application); // prints and ends the program
         return 0;
+    }
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (parser.parse(arguments) && !parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "ZELK: 余分な引数です: %s\n作業フォルダは --dir で指定します (ZELK --help)\n",
+                     qUtf8Printable(parser.positionalArguments().front()));
+        return kUsageStatus;
+    }
+    if (!hasDisplay(argc, argv)) {
+        std::fprintf(stderr, "ZELK: 画面がありません: DISPLAY も WAYLAND_DISPLAY も設定されていません\n");
+        return kNoDisplayStatus;
     }
 
     QApplication application(argc, argv);

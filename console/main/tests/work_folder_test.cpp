@@ -111,6 +111,24 @@ TEST(WorkFolderProgram, TheVersionNeedsNoDisplay) {
     EXPECT_TRUE(program.readAllStandardOutput().startsWith("ZELK "));
 }
 
+TEST(WorkFolderProgram, NoDisplayAndAStrayOperandEndWithAReason) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(ZELK_PROGRAM), {});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains("DISPLAY"));
+
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(QStringLiteral(ZELK_PROGRAM), {"/tmp/folder"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 64);
+    EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains("/tmp/folder"));
+}
+
 // Paths are file-system paths: a work folder named in Japanese is read and written by the editors, and the
 // engine, which takes the current directory, runs what they saved.
 TEST(WorkFolderProgram, AJapaneseFolderServesTheEditorsAndTheEngine) {
