@@ -38,7 +38,7 @@ bool hasDisplay(int argc, char** argv) {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return true;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "-platform") == 0) return true;
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0) return true;
     return false;
 }
 
