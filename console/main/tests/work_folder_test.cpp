@@ -99,12 +99,17 @@ TEST(WorkFolderProgram, AFolderThatCannotBeMadeEndsTheProgramWithAMessage) {
     EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(folder));
 }
 
-TEST(WorkFolderProgram, TheVersionNeedsNoDisplay) {
+// The environment with no display and no Qt platform named.
+QProcessEnvironment withoutDisplay() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(name);
+    return environment;
+}
+
+TEST(WorkFolderProgram, TheVersionNeedsNoDisplay) {
     QProcess program;
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(withoutDisplay());
     program.start(QStringLiteral(ZELK_PROGRAM), {"--version"});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitCode(), 0);
@@ -112,11 +117,8 @@ TEST(WorkFolderProgram, TheVersionNeedsNoDisplay) {
 }
 
 TEST(WorkFolderProgram, NoDisplayAndAStrayOperandEndWithAReason) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(name);
     QProcess program;
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(withoutDisplay());
     program.start(QStringLiteral(ZELK_PROGRAM), {});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitCode(), 2);
