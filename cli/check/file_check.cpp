@@ -96,8 +96,7 @@ public:
                     add(entry, "section [" + show(entry.section) + "] repeats the one on line " +
                                    std::to_string(first->second) + ": the keys under it are not read");
             } else if (!inSection) {
-                add(entry, (entry.key.empty() ? "a key with no name" : "key " + show(entry.key)) +
-                               " stands before any section: it is not read");
+                add(entry, keyWords(entry) + " stands before any section: it is not read");
             } else if (checked && entry.counts) {
                 firstKey.emplace(indexKey(section, entry.key), entry.line);
                 key(entry, section);
@@ -124,6 +123,10 @@ private:
     }
 
     static std::string show(std::string_view name) { return codepage::fromCp932ToUtf8(name); }
+    // "key LG_MAN_CNT", or "a key with no name" for a line such as "=8".
+    static std::string keyWords(const profile::Entry& entry) {
+        return entry.key.empty() ? "a key with no name" : "key " + show(entry.key);
+    }
 
     void counts() {
         const std::array<std::int32_t, 4> values{program_.variableCount, program_.init.count,
@@ -150,8 +153,7 @@ private:
     void key(const profile::Entry& entry, const std::string& section) {
         const KeyRole role = roleOf(section, upperAscii(entry.key));
         if (role.kind == KeyRole::kUnknown) {
-            add(entry, (entry.key.empty() ? "a key with no name" : "key " + show(entry.key)) +
-                           " is not read by the engine");
+            add(entry, keyWords(entry) + " is not read by the engine");
         } else if (role.kind == KeyRole::kVariable) {
             variableKey(entry, role.index);
         } else if (role.kind == KeyRole::kLine) {
