@@ -11,10 +11,6 @@
 
 namespace zelk {
 
-bool VarEntry::isLong() const {
-    return std::string_view(type) == codes::kLong;
-}
-
 bool ProgramFile::readText(std::string_view section, std::string_view key,
                            std::array<char, 256>& buffer) const {
     std::array<char, 256> value{};

@@ -1,6 +1,7 @@
 #pragma once
 // The loaded logic program: the variable table and the three blocks, read from LogicCtl.ini at every
 // openKaldex.
+#include "program/codes.h"
 #include "program/line_record.h"
 #include "program/tables.h"
 
@@ -18,7 +19,13 @@ struct VarEntry {
     char comment[65];
     std::int32_t value;
 
-    bool isLong() const;
+    // Of type "LONG". The type field holds at most four bytes and its NUL, so it is compared as a whole,
+    // without a search for the NUL: the cycle asks this for every variable it reads.
+    bool isLong() const {
+        static_assert(sizeof type == codes::kLong.size() + 1);
+        return std::string_view(type, codes::kLong.size()) == codes::kLong &&
+               type[codes::kLong.size()] == '\0';
+    }
 };
 
 struct Block {
