@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,6 +91,12 @@ void frmLgEdit::createControls() {
     cmdApply = commandButton(this, "cmdApply", QStringLiteral("適用"), 8400, 5805);
 
     connect(grdLg, &QTableWidget::cellClicked, this, &frmLgEdit::grdLg_Click);
+    // A current line moved by the arrow or page keys is shown as a clicked one is, so that "行設定" and
+    // "行削除" act on the line the user sees.
+    connect(grdLg->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (current.isValid() && current.row() != previous.row()) grdLg_Click();
+            });
     connect(grdLg->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int modelRow) {
         setCurrentGridRow(grdLg, modelRow + 1);
         grdLg_Click();

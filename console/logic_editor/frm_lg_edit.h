@@ -35,7 +35,8 @@ public:
     QPushButton* cmdApply = nullptr;
 
 protected:
-    // Enter in the line grid shows its current line; typed characters do nothing there.
+    // Enter in the line grid shows its current line (as moving to another line does); typed characters do
+    // nothing there.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // No button is a default or cancel button: Enter and Esc press none.
     void keyPressEvent(QKeyEvent* event) override;

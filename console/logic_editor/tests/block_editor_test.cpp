@@ -227,10 +227,10 @@ TEST_F(BlockEditor, EnterOrAClickShowsTheLineAndEscClosesNothing) {
     EXPECT_EQ(form.focusWidget(), form.grdLg) << "the grid has the focus when the form opens";
     QTest::keyClick(form.grdLg, Qt::Key_Down);
     EXPECT_EQ(currentGridRow(form.grdLg), 2);
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "100") << "arrow keys do not show the line";
+    form.frmEdit->cmbExecData->setEditText("1FF");
     QTest::keyClick(form.grdLg, Qt::Key_Return);
     EXPECT_EQ(form.frmEdit->txtLineNo->text(), "0001");
-    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101");
+    EXPECT_EQ(form.frmEdit->cmbExecData->currentText(), "101") << "Enter shows the line afresh";
 
     const QRect cell = form.grdLg->visualItemRect(form.grdLg->item(2, 3));
     QTest::mouseClick(form.grdLg->viewport(), Qt::LeftButton, {}, cell.center());
@@ -240,6 +240,39 @@ TEST_F(BlockEditor, EnterOrAClickShowsTheLineAndEscClosesNothing) {
     QTest::keyClick(form.frmEdit->txtLineNo, Qt::Key_Return);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(fileBytes(), fileWithLines(3)) << "no button was pressed";
+}
+
+// The arrow keys and Ctrl+Home/End move the current line; the composer follows, so the buttons act on the
+// line seen.
+TEST_F(BlockEditor, TheComposerFollowsTheLineMovedToByKeysAndItsButtonsActOnIt) {
+    writeFile(fileWithLines(4));
+    frmLgEdit form;
+    form.show();
+    const LineComposer& c = *form.frmEdit;
+    QTest::keyClick(form.grdLg, Qt::Key_Down);
+    QTest::keyClick(form.grdLg, Qt::Key_Down);
+    EXPECT_EQ(c.txtLineNo->text(), "0002");
+    EXPECT_EQ(c.cmbExecData->currentText(), "102");
+    QTest::keyClick(form.grdLg, Qt::Key_Up);
+    EXPECT_EQ(c.txtLineNo->text(), "0001");
+    QTest::keyClick(form.grdLg, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(c.txtLineNo->text(), "0003") << "Ctrl+End goes to the last line";
+
+    // "行設定" writes the line seen, not the one last clicked.
+    QTest::keyClick(form.grdLg, Qt::Key_Up);
+    c.cmbExecData->setEditText("10F");
+    c.cmdLineSet->click();
+    EXPECT_EQ(action(form, 3), "10F         ");
+    EXPECT_EQ(action(form, 1), "100         ");
+
+    // "行削除" deletes the line seen, and the composer then shows the line that took its place.
+    QTest::keyClick(form.grdLg, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(c.txtLineNo->text(), "0000");
+    form.cmdDelLine->click();
+    EXPECT_EQ(action(form, 1), "101         ");
+    EXPECT_EQ(c.txtLineNo->text(), "0000");
+    EXPECT_EQ(c.cmbExecData->currentText(), "101");
+    EXPECT_TRUE(recordedMessages().isEmpty());
 }
 
 TEST_F(BlockEditor, TabWalksTheControlsInFormOrderAndTypingInTheGridMovesNoLine) {
