@@ -1,5 +1,5 @@
-// One simulated hour (360,000 cycles) of a full 128-line block in virtual time, as `zelkctl test` runs it: the
-// script presses and releases an input every 50 ms and holds 363 expectations (one every 10 s, and three
+// One simulated hour (360,000 cycles) of a full 128-line block in virtual time, as `zelkctl test` runs it:
+// the script presses and releases an input every 50 ms and holds 363 expectations (one every 10 s, and three
 // windows). Once without outputs, and once with the trace and the timing diagram built as --trace and --svg
 // build them.
 #include "cli/virtual_test/script.h"
@@ -52,11 +52,11 @@ void virtualHour(benchmark::State& state, bool outputs) {
         zelk::test::fillMixedBlock(run.program());
         std::ostringstream traceText, svgText;
         zelk::vtest::TraceCsv trace(traceText);
-        zelk::vtest::TimingSvg diagram;
+        zelk::vtest::TimingSvg diagram(*script);
         std::vector<zelk::vtest::CycleListener*> listeners;
         if (outputs) listeners = {&trace, &diagram};
         const auto outcomes = run.run(*script, listeners);
-        if (outputs) diagram.write(svgText, "bench", *script, outcomes);
+        if (outputs) diagram.write(svgText, "bench", outcomes, {});
         benchmark::DoNotOptimize(outcomes);
     }
     std::filesystem::remove_all(dir);

@@ -21,4 +21,8 @@ std::string quoted(std::string_view cp932) {
     return quotedUtf8(codepage::fromCp932ToUtf8(cp932));
 }
 
+std::string counted(std::int64_t n, std::string_view noun) {
+    return std::to_string(n) + ' ' + std::string(noun) + (n == 1 ? "" : "s");
+}
+
 } // namespace zelk::vtest

@@ -1,6 +1,7 @@
 #include "cli/virtual_test/virtual_test.h"
 
 #include "cli/virtual_test/script.h"
+#include "cli/virtual_test/text.h"
 #include "cli/virtual_test/timing_svg.h"
 #include "cli/virtual_test/trace_csv.h"
 #include "cli/virtual_test/virtual_run.h"
@@ -28,11 +29,6 @@ std::string failureText(const Expectation& e, const Outcome& o) {
     if (e.mode == Mode::Within) text += " within " + ms(e.first) + ".." + ms(e.last) + " ms";
     if (e.mode == Mode::Always) text += " throughout " + ms(e.first) + ".." + ms(e.last) + " ms";
     return text + ", saw " + o.seen;
-}
-
-// "1 cycle", "300 cycles".
-std::string counted(std::int64_t n, std::string_view noun) {
-    return std::to_string(n) + ' ' + std::string(noun) + (n == 1 ? "" : "s");
 }
 
 namespace fs = std::filesystem;
@@ -138,7 +134,7 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
 
     std::ostringstream traceText;
     std::optional<TraceCsv> trace;
-    TimingSvg diagram;
+    TimingSvg diagram(*script);
     std::vector<CycleListener*> listeners;
     if (!files.trace.empty()) listeners.push_back(&trace.emplace(traceText));
     if (!files.svg.empty()) listeners.push_back(&diagram);
@@ -153,13 +149,14 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
         return std::pair(outcomes[a].cycle, script->expectations[a].line) <
                std::pair(outcomes[b].cycle, script->expectations[b].line);
     });
-    std::size_t failed = 0;
+    std::vector<std::string> failures;
     for (const std::size_t i : order) {
         if (outcomes[i].held) continue;
-        ++failed;
-        out << files.script << ':' << script->expectations[i].line << ": "
-            << failureText(script->expectations[i], outcomes[i]) << "\n";
+        failures.push_back(files.script + ':' + std::to_string(script->expectations[i].line) + ": " +
+                           failureText(script->expectations[i], outcomes[i]));
+        out << failures.back() << "\n";
     }
+    const std::size_t failed = failures.size();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", took.count());
     out << files.script << ": " << counted(std::ssize(outcomes), "expectation") << ", "
@@ -167,7 +164,7 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
         << " (" << ms(script->cycles) << " ms) in " << seconds << " s\n";
 
     std::ostringstream svgText;
-    if (!files.svg.empty()) diagram.write(svgText, files.program + " / " + files.script, *script, outcomes);
+    if (!files.svg.empty()) diagram.write(svgText, files.program + " / " + files.script, outcomes, failures);
     for (const auto& [name, text] : {std::pair{&files.trace, &traceText}, std::pair{&files.svg, &svgText}}) {
         if (!name->empty() && !writeOutput(*name, text->view())) {
             err << "zelkctl test: cannot write " << *name << "\n";

@@ -130,35 +130,61 @@ TEST_F(VirtualTest, TheTraceHoldsTheCyclesThatChangedAndTheProgramsLogFileIsLeft
     EXPECT_FALSE(std::filesystem::exists(dir.file("log.csv")));
 }
 
-// Counts the elements of an XML document by name and class; false when it is not well-formed.
-bool countElements(const std::string& xml, std::map<std::string, int>& counts) {
+// An XML document's elements counted by name and class, and the texts of its text elements by class; false
+// when it is not well-formed.
+struct Elements {
+    std::map<std::string, int> counts;
+    std::map<std::string, std::vector<std::string>> texts;
+    std::string textClass; // of the text element being read, or empty
+};
+bool readElements(const std::string& xml, Elements& elements) {
     XML_Parser parser = XML_ParserCreate("UTF-8");
-    XML_SetUserData(parser, &counts);
-    XML_SetStartElementHandler(parser, [](void* data, const XML_Char* name, const XML_Char** attributes) {
-        std::string key = name;
-        for (int i = 0; attributes[i] != nullptr; i += 2)
-            if (std::string_view(attributes[i]) == "class") key += "." + std::string(attributes[i + 1]);
-        ++(*static_cast<std::map<std::string, int>*>(data))[key];
+    XML_SetUserData(parser, &elements);
+    XML_SetElementHandler(
+        parser,
+        [](void* data, const XML_Char* name, const XML_Char** attributes) {
+            auto& e = *static_cast<Elements*>(data);
+            std::string key = name, textClass;
+            for (int i = 0; attributes[i] != nullptr; i += 2)
+                if (std::string_view(attributes[i]) == "class") textClass = attributes[i + 1];
+            if (!textClass.empty()) key += "." + textClass;
+            ++e.counts[key];
+            e.textClass = key == "text" || textClass.empty() ? "" : textClass;
+            if (!e.textClass.empty() && std::string_view(name) == "text") e.texts[e.textClass].emplace_back();
+            if (std::string_view(name) != "text") e.textClass.clear();
+        },
+        [](void* data, const XML_Char*) { static_cast<Elements*>(data)->textClass.clear(); });
+    XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
+        auto& e = *static_cast<Elements*>(data);
+        if (!e.textClass.empty()) e.texts[e.textClass].back().append(text, static_cast<std::size_t>(length));
     });
     const bool ok = XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) == XML_STATUS_OK;
     XML_ParserFree(parser);
     return ok;
 }
 
-TEST_F(VirtualTest, TheTimingDiagramIsSvgWithTwelveTracesAndTheExpectationsMarked) {
+TEST_F(VirtualTest, TheTimingDiagramShowsTracesValuesLogRowsAndLabelledExpectations) {
     // Fast toggling too: a hundred presses within one pixel column.
-    std::string text = "100 press 0\n110 expect out 0 on\n110 expect out 0 off\n200..300 expect var 1 = 1\n";
+    std::string text =
+        "100 press 0\n110 expect out 0 on\n110 expect out 0 off\n200..300 expect var count = 1\n";
     for (int t = 1000; t < 3000; t += 20)
         text += std::to_string(t) + " press 3\n" + std::to_string(t + 10) + " release 3\n";
     EXPECT_EQ(run(text + "run 10min\n", {.svg = dir.file("d.svg")}), 1);
     std::string svg;
     ASSERT_TRUE(test::readFile(dir.file("d.svg"), svg));
-    std::map<std::string, int> counts;
-    ASSERT_TRUE(countElements(svg, counts)) << svg;
-    EXPECT_EQ(counts["svg"], 1);
-    EXPECT_EQ(counts["path.trace"], 12);
-    EXPECT_EQ(counts["g.expectation held"], 2);
-    EXPECT_EQ(counts["g.expectation failed"], 1);
+    Elements elements;
+    ASSERT_TRUE(readElements(svg, elements)) << svg;
+    EXPECT_EQ(elements.counts["svg"], 1);
+    EXPECT_EQ(elements.counts["path.trace"], 12);
+    EXPECT_EQ(elements.counts["g.expectation held"], 2);
+    EXPECT_EQ(elements.counts["g.expectation failed"], 1);
+    EXPECT_EQ(elements.texts["line"], (std::vector<std::string>{"2", "3", "4"}))
+        << "each mark names its line";
+    EXPECT_EQ(elements.texts["failure"],
+              std::vector<std::string>{failures().substr(0, failures().size() - 1)});
+    EXPECT_EQ(elements.counts["g.variable"], 1) << "var count is drawn as a value lane";
+    EXPECT_EQ(elements.texts["value"], std::vector<std::string>{"1"}) << "0 lasts less than a pixel";
+    EXPECT_EQ(elements.counts["rect.log"], 1) << "the press's LOG row is marked";
     EXPECT_LT(svg.size(), 20'000u) << "dense changes are drawn as a band, not edge by edge";
 }
 
