@@ -44,6 +44,15 @@ QString dataTooLongMessage(const QString& place, int width) {
            QStringLiteral("バイトを超えています");
 }
 
+std::optional<QString> refusedDataMessage(const QComboBox* combo, int width, const QString& place) {
+    const QString text = combo->currentText();
+    if (combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return std::nullopt;
+    if (std::optional<QString> message = unstorableTextMessage(place + QStringLiteral("のデータ"), text))
+        return message;
+    if (!dataFitsField(combo, width)) return dataTooLongMessage(place, width);
+    return std::nullopt;
+}
+
 bool addVariableItems(QComboBox* combo) {
     const std::optional<std::int32_t> count =
         toInt32Strict(readIni(kLogicFile, QStringLiteral("LG_CONTENTS"), QStringLiteral("VARIABLE_CNT")));

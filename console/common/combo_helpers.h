@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class QComboBox;
 
@@ -23,6 +24,10 @@ void showStoredData(QComboBox* combo, const QString& field);
 bool dataFitsField(const QComboBox* combo, int width);
 // The message that refuses data too long for its field; place names the box ("比較値", "処理03").
 QString dataTooLongMessage(const QString& place, int width);
+// The message that refuses the text of an editable list for its width-byte field, nothing when the text
+// goes in: typed text that holds characters without a code page 932 form, or is too long (dataFitsField).
+// A chosen item always goes in. place names the box as for dataTooLongMessage.
+std::optional<QString> refusedDataMessage(const QComboBox* combo, int width, const QString& place);
 
 // Appends one item per named variable of LogicCtl.ini: the two-digit index padded to 12 bytes, ":" and the
 // trimmed name. Returns false, adding nothing, when VARIABLE_CNT is missing or no number.

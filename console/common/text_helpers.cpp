@@ -107,4 +107,23 @@ int byteLength(const QString& text) {
     return static_cast<int>(toAnsi(text).size());
 }
 
+QString charactersWithoutAnsiForm(const QString& text) {
+    QString found;
+    for (qsizetype i = 0; i < text.size();) {
+        // A surrogate pair is one character; an unpaired surrogate has no form either.
+        const qsizetype units =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const QString character = text.mid(i, units);
+        i += units;
+        if (character != u"?" && toAnsi(character) == "?" && !found.contains(character)) found += character;
+    }
+    return found;
+}
+
+std::optional<QString> unstorableTextMessage(const QString& what, const QString& text) {
+    const QString characters = charactersWithoutAnsiForm(text);
+    if (characters.isEmpty()) return std::nullopt;
+    return what + QStringLiteral("にShift-JISで保存できない文字があります(") + characters + u')';
+}
+
 } // namespace zelk::console

@@ -43,4 +43,11 @@ QString withoutPadding(const QString& text);
 // Bytes of the text in code page 932.
 int byteLength(const QString& text);
 
+// The characters of the text that code page 932 has no form for (each would be stored as "?"), each once,
+// in the order of the text; "" when the whole text can be stored.
+QString charactersWithoutAnsiForm(const QString& text);
+// The message that refuses a text holding such characters, naming what holds it ("比較値のデータ",
+// "変数01の変数名") and the characters; nothing when the whole text can be stored.
+std::optional<QString> unstorableTextMessage(const QString& what, const QString& text);
+
 } // namespace zelk::console

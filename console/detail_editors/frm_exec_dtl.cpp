@@ -198,12 +198,13 @@ void frmExecDtl::setWorkCell(int column, const QString& text) {
 }
 
 // Each pair as the stored line holds it: the kind cut or blank-padded to 4 bytes, the data to 12. Typed
-// data longer than 12 bytes is refused with a message naming its row; nothing is written then.
+// data longer than 12 bytes or with a character code page 932 cannot hold is refused with a message naming
+// its row; nothing is written then.
 void frmExecDtl::cmdOK_Click() {
     for (int k = 0; k < kDetails; ++k) {
-        if (!zelk::console::dataFitsField(cmbDetlData[k], kDataBytes)) {
-            zelk::console::showMessage(this,
-                                       zelk::console::dataTooLongMessage(lblVarCnt[k]->text(), kDataBytes));
+        if (const std::optional<QString> refused =
+                zelk::console::refusedDataMessage(cmbDetlData[k], kDataBytes, lblVarCnt[k]->text())) {
+            zelk::console::showMessage(this, *refused);
             cmbDetlData[k]->setFocus();
             return;
         }

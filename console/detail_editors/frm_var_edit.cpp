@@ -14,6 +14,8 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 using zelk::console::twipsRect;
 namespace detail = zelk::console::detail;
@@ -136,16 +138,25 @@ void frmVarEdit::loadVarDef() {
     }
 }
 
-// Names are counted in code page 932 bytes exactly as typed, blanks included; a character without a code
-// page 932 form counts as the one byte written in its place. Only the first row too long is reported.
+// Names are counted in code page 932 bytes exactly as typed, blanks included. A character without a code
+// page 932 form, which would be stored as "?", is refused in every box of a row before its name's length is
+// looked at. Only the first fault is reported; its box gets the focus.
 bool frmVarEdit::chkVarDef() {
+    const auto refuse = [this](QLineEdit* box, const QString& message) {
+        zelk::console::showMessage(this, message);
+        box->setFocus();
+        return false;
+    };
     for (int i = 0; i < kRows; ++i) {
-        if (zelk::console::byteLength(txtVarName[i]->text()) > kNameBytes) {
-            zelk::console::showMessage(this, QStringLiteral("変数") + rowNumber(i) +
-                                                 QStringLiteral("の変数名が") + QString::number(kNameBytes) +
-                                                 QStringLiteral("バイトを超えています"));
-            return false;
-        }
+        const QString row = QStringLiteral("変数") + rowNumber(i) + u'の';
+        const std::array<std::pair<QLineEdit*, QLabel*>, 3> boxes{
+            {{txtVarName[i], Label1}, {txtValue[i], Label2}, {txtVarCmnt[i], Label3}}};
+        for (const auto& [box, caption] : boxes)
+            if (const auto message = zelk::console::unstorableTextMessage(row + caption->text(), box->text()))
+                return refuse(box, *message);
+        if (zelk::console::byteLength(txtVarName[i]->text()) > kNameBytes)
+            return refuse(txtVarName[i], row + Label1->text() + u'が' + QString::number(kNameBytes) +
+                                             QStringLiteral("バイトを超えています"));
     }
     return true;
 }

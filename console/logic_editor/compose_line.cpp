@@ -32,7 +32,8 @@ constexpr int kFirstDetailColumn = 11;
 constexpr int kWorkCells = 14;
 
 // Each list with its grid column and field width; fixed lists fall back to their first item. The editable
-// lists take typed data and are named, as their rows are, in the message that refuses too long a text.
+// lists take typed data and are named, as their rows are, in the message that refuses a text the field cannot
+// hold.
 struct ListField {
     QComboBox* LineComposer::*list;
     int column;
@@ -100,8 +101,10 @@ bool LineComposer::setLine() {
     }
     for (const ListField& field : kFields) {
         QComboBox* list = this->*field.list;
-        if (field.editableRow != nullptr && !dataFitsField(list, field.width)) {
-            showMessage(window(), dataTooLongMessage(QString::fromUtf16(field.editableRow), field.width));
+        if (field.editableRow == nullptr) continue;
+        if (const std::optional<QString> refused =
+                refusedDataMessage(list, field.width, QString::fromUtf16(field.editableRow))) {
+            showMessage(window(), *refused);
             list->setFocus();
             return false;
         }

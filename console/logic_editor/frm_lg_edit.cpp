@@ -226,8 +226,15 @@ void frmLgEdit::cmdApply_Click() {
     saveMainBlock();
 }
 
-// A save that did not reach the file is reported and keeps the form open with the edits.
+// A save that did not reach the file is reported and keeps the form open with the edits; so is a log file
+// name with a character that code page 932 cannot hold, before anything is written.
 bool frmLgEdit::saveMainBlock() {
+    if (const std::optional<QString> refused =
+            unstorableTextMessage(Label2->text() + QStringLiteral("のファイル名"), txtCsvLog->text())) {
+        showMessage(this, *refused);
+        txtCsvLog->setFocus();
+        return false;
+    }
     if (saveBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock)) return true;
     showMessage(this, saveFailedMessage(kLogicFile));
     return false;

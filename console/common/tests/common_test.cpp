@@ -21,6 +21,7 @@
 
 namespace zelk::console {
 namespace {
+using namespace Qt::Literals::StringLiterals;
 
 class Ini : public ::testing::Test {
 protected:
@@ -88,6 +89,16 @@ TEST(TextHelpers, ZeroPadAndCutAtNul) {
     EXPECT_EQ(zeroPad(-2147483647 - 1, 12), "");
     EXPECT_EQ(cutAtNul(QString("ab") + QChar(u'\0') + "cd"), "ab");
     EXPECT_EQ(cutAtNul("abc"), "abc");
+}
+
+TEST(TextHelpers, CharactersWithoutACodePage932FormAreFoundOnceEach) {
+    EXPECT_EQ(charactersWithoutAnsiForm(u"A한é€é"_s), u"한é€"_s);
+    EXPECT_EQ(charactersWithoutAnsiForm(u"a😀b"_s), u"😀"_s) << "a surrogate pair is one character";
+    EXPECT_EQ(charactersWithoutAnsiForm(u"?ｱ漢～①\u0080"_s), "")
+        << "a typed ? and the extension rows are stored";
+    EXPECT_EQ(unstorableTextMessage(u"比較値のデータ"_s, u"A한"_s),
+              u"比較値のデータにShift-JISで保存できない文字があります(한)"_s);
+    EXPECT_FALSE(unstorableTextMessage(u"比較値のデータ"_s, u"漢字"_s));
 }
 
 TEST(TextHelpers, PadFieldAndMidBytesCountCodePage932Bytes) {

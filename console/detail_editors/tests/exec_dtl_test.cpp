@@ -159,6 +159,12 @@ TEST_F(ExecDtl, TypedDataIsKeptWholeOrRefused) {
     EXPECT_EQ(row(), before) << "nothing is written";
 
     recordedMessages().clear();
+    form.cmbDetlData[1]->setEditText(QStringLiteral("é")); // no code page 932 form: refused, not "?"
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"処理01のデータにShift-JISで保存できない文字があります(é)"});
+    EXPECT_EQ(row(), before);
+
+    recordedMessages().clear();
     form.cmbDetlData[1]->setEditText("あいうえおか"); // 12 bytes
     form.cmbDetlData[2]->setEditText("123456789012");
     form.cmbDetlData[3]->setCurrentIndex(2); // an item: its label is not part of the field

@@ -93,6 +93,34 @@ TEST_F(VarEdit, OnlyTheFirstTooLongRowIsReportedAndNothingIsSaved) {
     EXPECT_EQ(name(5), "かき");
 }
 
+TEST_F(VarEdit, CharactersWithoutACodePage932FormAreRefusedInEveryBox) {
+    writeFile("[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\n");
+    const QByteArray before = fileBytes();
+    frmVarEdit form;
+    form.show();
+    form.txtVarName[1]->setText("OK");
+    form.txtVarCmnt[1]->setText(QStringLiteral("温度€"));
+    form.txtVarName[4]->setText(QStringLiteral("あいうえおかき")); // too long, but in a later row
+    form.cmdApply->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"変数01のコメントにShift-JISで保存できない文字があります(€)"});
+    EXPECT_EQ(fileBytes(), before) << "nothing is written";
+
+    form.txtVarCmnt[1]->setText(QStringLiteral("温度"));
+    form.txtValue[3]->setText(QStringLiteral("1é"));
+    form.txtVarName[4]->setText("T");
+    recordedMessages().clear();
+    form.cmdApply->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"変数03の初期値にShift-JISで保存できない文字があります(é)"});
+
+    form.txtValue[3]->setText("1");
+    form.txtVarName[5]->setText(QStringLiteral("한"));
+    recordedMessages().clear();
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(), QStringList{"変数05の変数名にShift-JISで保存できない文字があります(한)"});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(fileBytes(), before);
+}
+
 TEST_F(VarEdit, ApplyThenCancelKeepsTheAppliedTable) {
     frmVarEdit form;
     form.show();

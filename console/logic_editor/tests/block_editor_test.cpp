@@ -311,6 +311,18 @@ TEST_F(BlockEditor, ALongLogFileNameFromTheFileIsSavedWhole) {
     EXPECT_NE(fileBytes().indexOf("CSV_FNAME=" + name + "\r\n"), -1);
 }
 
+TEST_F(BlockEditor, ALogFileNameWithACharacterWithoutACodePage932FormIsRefused) {
+    writeFile(fileWithLines(1));
+    frmLgEdit form;
+    form.show();
+    form.txtCsvLog->setText(u"ログ€.csv"_s);
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages(),
+              QStringList{u"CSV LOGのファイル名にShift-JISで保存できない文字があります(€)"_s});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(fileBytes(), fileWithLines(1)) << "nothing is written";
+}
+
 TEST_F(BlockEditor, AFailedSaveIsReportedAndKeepsTheFormOpen) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(kLogicFile)); // a folder in the file's place: no write can succeed
     frmLgEdit form;

@@ -190,6 +190,23 @@ TEST_F(Composer, TextTypedAfterStoredDataIsKeptOrRefusedButNeverCut) {
     EXPECT_EQ(c().cmbValData->currentText(), "5001234567890") << "the text stays as typed";
 }
 
+TEST_F(Composer, TypedCharactersWithoutACodePage932FormAreRefusedNotReplaced) {
+    openWith(lineValue({group("NEW "), group("VAR ", "00"), group("COMP", "="), group("CNST", "5")}, 5));
+    const QStringList before = rowTexts(form->grdLg, 2);
+    c().cmbValData->setEditText(u"A한é€"_s);
+    c().cmdLineSet->click();
+    EXPECT_EQ(recordedMessages(),
+              QStringList({u"比較値のデータにShift-JISで保存できない文字があります(한é€)"_s}));
+    EXPECT_EQ(rowTexts(form->grdLg, 2), before) << "nothing of the line is set";
+    EXPECT_EQ(c().cmbValData->currentText(), u"A한é€"_s) << "the text stays as typed";
+
+    recordedMessages().clear();
+    c().cmbValData->setEditText(u"A漢"_s);
+    c().cmdLineSet->click();
+    EXPECT_TRUE(recordedMessages().isEmpty());
+    EXPECT_EQ(cellText(form->grdLg, 2, 8), u"A漢         "_s);
+}
+
 TEST_F(Composer, LineNumbersOutsideTheBlockTableAreRefused) {
     openWith({});
     const QStringList header = rowTexts(form->grdLg, 0);
