@@ -1,6 +1,5 @@
 #include "device_link.h"
 
-#include "kaldex_config.h"
 #include "messages.h"
 #include "platform.h"
 #include "trace.h"
@@ -9,10 +8,6 @@
 #include <cstring>
 
 namespace zelk {
-
-bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId) {
-    return vendorId == kKaldexVendorId && ((productId & 0xFFF0u) == 0x0100u || productId == 0x1000u);
-}
 
 bool DeviceLink::findAndOpen() {
     if (board_) {

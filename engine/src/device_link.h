@@ -2,6 +2,7 @@
 // The link to the KALDEX board: find and open it, send commands, and read the input report that answers the
 // last read request (the sequence-byte handshake).
 #include "hid/hid.h"
+#include "hid/kaldex_board.h"
 
 #include <array>
 #include <chrono>
@@ -13,8 +14,7 @@ namespace zelk {
 
 class Platform;
 
-// The identification rule: the maker's vendor ID and a product ID of 0x0100..0x010F or 0x1000.
-bool isKaldexBoard(std::uint16_t vendorId, std::uint16_t productId);
+using hid::isKaldexBoard;
 
 class DeviceLink {
 public:

@@ -30,17 +30,34 @@ public:
     }
 
     std::unique_ptr<Device> open(const std::string& path) override {
+        lastOpenError_ = {OpenFailure::Missing, 0};
         const auto owner = owners_.find(path);
-        if (owner != owners_.end()) return owner->second->open(path);
+        if (owner != owners_.end()) return openWith(*owner->second, path);
         for (auto& backend : backends_) {
-            if (auto device = backend->open(path)) return device;
+            if (auto device = openWith(*backend, path)) return device;
         }
         return nullptr;
     }
 
+    // An unlisted path that no backend opens keeps the reason of the last backend that tried.
+    OpenError lastOpenError() const override { return lastOpenError_; }
+
+    bool listedAttributes(const std::string& path, std::uint16_t& vendorId,
+                          std::uint16_t& productId) override {
+        const auto owner = owners_.find(path);
+        return owner != owners_.end() && owner->second->listedAttributes(path, vendorId, productId);
+    }
+
 private:
+    std::unique_ptr<Device> openWith(Backend& backend, const std::string& path) {
+        std::unique_ptr<Device> device = backend.open(path);
+        lastOpenError_ = device ? OpenError{} : backend.lastOpenError();
+        return device;
+    }
+
     std::vector<std::unique_ptr<Backend>> backends_;
     std::map<std::string, Backend*> owners_;
+    OpenError lastOpenError_;
 };
 
 } // namespace

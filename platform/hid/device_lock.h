@@ -8,7 +8,8 @@
 namespace zelk::hid {
 
 // Takes an exclusive lock (flock) on path without waiting. The descriptor is invalid when path cannot be
-// opened or another open of it, in this process or another, holds the lock.
-UniqueFd lockDevice(const std::string& path);
+// opened or another open of it, in this process or another, holds the lock; error (when given) then holds
+// the reason: the open's errno, or EWOULDBLOCK for a lock held elsewhere.
+UniqueFd lockDevice(const std::string& path, int* error = nullptr);
 
 } // namespace zelk::hid

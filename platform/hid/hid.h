@@ -29,6 +29,20 @@ public:
     virtual bool write(const std::uint8_t* report, std::size_t length) = 0;
 };
 
+// Why an open failed, as far as the backend can tell: what a person can do about it differs.
+enum class OpenFailure : std::uint8_t {
+    Unknown,      // the backend keeps no reason, or the system gave none that fits below
+    Missing,      // nothing to open at the path: it is gone, or nobody serves it
+    InUse,        // another program (or another open in this one) holds the device
+    NoPermission, // the calling user may not open the device node
+    NoAnswer,     // the device was reached but did not identify itself in time
+};
+
+struct OpenError {
+    OpenFailure kind = OpenFailure::Unknown;
+    int errorNumber = 0; // the system's error number (errno) where it gave one, else 0
+};
+
 // A source of devices: one backend (hidapi, virtual boards) or a test's fake.
 class Backend {
 public:
@@ -37,6 +51,14 @@ public:
     virtual std::vector<std::string> enumerate() = 0;
     // Opens a path for reading and writing; nullptr when it cannot be opened.
     virtual std::unique_ptr<Device> open(const std::string& path) = 0;
+    // Why the latest open() that returned nullptr failed; Unknown from a backend that keeps no reason.
+    virtual OpenError lastOpenError() const { return {}; }
+    // The vendor and product ID that the last enumeration listed for path, without opening it. False when
+    // the backend learns them only by opening the device.
+    virtual bool listedAttributes(const std::string& /*path*/, std::uint16_t& /*vendorId*/,
+                                  std::uint16_t& /*productId*/) {
+        return false;
+    }
 };
 
 } // namespace zelk::hid

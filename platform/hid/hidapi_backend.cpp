@@ -2,12 +2,14 @@
 // whether a device numbers its reports, so both come from the report descriptor, read from the hidraw node.
 #include "hid/backends.h"
 #include "hid/device_lock.h"
+#include "hid/open_error.h"
 #include "hid/report_descriptor.h"
 #include "hid/unique_fd.h"
 
 #include <hidapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -170,12 +172,23 @@ public:
     }
 
     std::unique_ptr<Device> open(const std::string& path) override {
+        lastOpenError_ = {};
         if (!library_.ok()) return nullptr;
         // A board that another process (or another open here) controls is not available.
-        UniqueFd lock = lockDevice(path);
-        if (!lock.valid()) return nullptr;
+        int error = 0;
+        UniqueFd lock = lockDevice(path, &error);
+        if (!lock.valid()) {
+            lastOpenError_ = openErrorFromErrno(error);
+            return nullptr;
+        }
+        errno = 0;
         hid_device* device = hid_open_path(path.c_str());
-        if (device == nullptr) return nullptr;
+        if (device == nullptr) {
+            // hidapi leaves the errno of its open(O_RDWR) behind: a node readable but not writable fails
+            // here.
+            lastOpenError_ = openErrorFromErrno(errno);
+            return nullptr;
+        }
         NodeInfo node = queryNode(path);
         if (!node.identity) {
             const auto known = identities_.find(path);
@@ -186,9 +199,21 @@ public:
         return std::make_unique<HidapiDevice>(std::move(lock), device, node.identity, lengths);
     }
 
+    OpenError lastOpenError() const override { return lastOpenError_; }
+
+    bool listedAttributes(const std::string& path, std::uint16_t& vendorId,
+                          std::uint16_t& productId) override {
+        const auto known = identities_.find(path);
+        if (known == identities_.end()) return false;
+        vendorId = known->second.vendorId;
+        productId = known->second.productId;
+        return true;
+    }
+
 private:
     HidapiLibrary library_;
     std::map<std::string, Identity> identities_;
+    OpenError lastOpenError_;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // Virtual boards: the client side of the board wire protocol over SOCK_SEQPACKET Unix sockets.
 #include "hid/backends.h"
+#include "hid/open_error.h"
 #include "hid/unique_fd.h"
 #include "hid/virtual_protocol.h"
 
@@ -62,25 +63,43 @@ bool waitFor(int fd, short events, int timeoutMs) {
     return waitUntil(fd, events, Clock::now() + std::chrono::milliseconds(timeoutMs));
 }
 
-// A non-blocking connection to the board socket at path; invalid when nobody listens or the path is too long.
-UniqueFd connectTo(const std::string& path) {
+// A non-blocking connection to the board socket at path; invalid when nobody listens or the path is too long,
+// with the reason in error.
+UniqueFd connectTo(const std::string& path, OpenError& error) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path)) return {};
+    if (path.size() >= sizeof(address.sun_path)) {
+        error = openErrorFromErrno(ENAMETOOLONG);
+        return {};
+    }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     // Non-blocking, so a board whose backlog is full fails the open instead of stalling it.
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+    if (!fd.valid() ||
+        ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        error = openErrorFromErrno(errno);
         fd.reset();
+    }
     return fd;
 }
 
-// The hello waiting on fd, if a valid one is there.
-std::optional<vproto::Hello> takeHello(int fd) {
+// The hello waiting on fd, if a valid one is there; else why there is none. A board that serves another
+// client closes a newcomer at once, without a hello.
+std::optional<vproto::Hello> takeHello(int fd, OpenError& error) {
     std::uint8_t bytes[vproto::kHelloLength + 1];
     const ssize_t n = ::recv(fd, bytes, sizeof(bytes), MSG_DONTWAIT);
-    if (n <= 0) return std::nullopt;
-    return vproto::decodeHello(bytes, static_cast<std::size_t>(n));
+    if (n < 0) {
+        error = errno == EAGAIN || errno == EWOULDBLOCK ? OpenError{OpenFailure::NoAnswer, 0}
+                                                        : OpenError{OpenFailure::InUse, errno};
+        return std::nullopt;
+    }
+    if (n == 0) {
+        error = {OpenFailure::InUse, 0};
+        return std::nullopt;
+    }
+    auto hello = vproto::decodeHello(bytes, static_cast<std::size_t>(n));
+    if (!hello) error = {OpenFailure::NoAnswer, 0}; // something that is no board answered
+    return hello;
 }
 
 class VirtualDevice : public Device {
@@ -164,6 +183,7 @@ public:
     }
 
     std::unique_ptr<Device> open(const std::string& path) override {
+        lastOpenError_ = {OpenFailure::Missing, 0};
         // Only sockets directly inside the trusted directory are boards.
         const auto slash = path.rfind('/');
         if (slash == std::string::npos || path.compare(0, slash, directory_) != 0 ||
@@ -173,9 +193,13 @@ public:
 
         const auto listed = std::find(listed_.begin(), listed_.end(), path);
         const auto verdict = verdicts_.find(path);
-        if (verdict != verdicts_.end() && !verdict->second) return nullptr; // no hello within the search
-        UniqueFd fd = connectTo(path);
+        if (verdict != verdicts_.end() && verdict->second) {
+            lastOpenError_ = *verdict->second; // found unable to open earlier in this search
+            return nullptr;
+        }
+        UniqueFd fd = connectTo(path, lastOpenError_);
         if (!fd.valid()) return nullptr;
+        lastOpenError_ = {OpenFailure::NoAnswer, 0};
         if (listed == listed_.end()) {
             if (!waitFor(fd.get(), POLLIN, kHelloTimeoutMs)) return nullptr;
         } else {
@@ -187,10 +211,13 @@ public:
                 (Clock::now() >= limit || !waitTogether(fd.get(), std::next(listed), limit)))
                 return nullptr;
         }
-        const auto hello = takeHello(fd.get());
+        const auto hello = takeHello(fd.get(), lastOpenError_);
         if (!hello) return nullptr;
+        lastOpenError_ = {};
         return std::make_unique<VirtualDevice>(std::move(fd), *hello);
     }
+
+    OpenError lastOpenError() const override { return lastOpenError_; }
 
 private:
     // Waits until fd is readable or the limit passes, and meanwhile probes the listed boards from `later` on
@@ -203,9 +230,10 @@ private:
         std::vector<std::string> probed;
         for (; later != listed_.cend(); ++later) {
             if (verdicts_.count(*later) != 0) continue;
-            UniqueFd probe = connectTo(*later);
+            OpenError error;
+            UniqueFd probe = connectTo(*later, error);
             if (!probe.valid()) {
-                verdicts_[*later] = false;
+                verdicts_[*later] = error;
                 continue;
             }
             fds.push_back({probe.get(), POLLIN, 0});
@@ -219,7 +247,9 @@ private:
             if (ready <= 0) break;
             for (std::size_t i = 1; i < fds.size(); ++i) {
                 if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-                verdicts_[probed[i - 1]] = takeHello(fds[i].fd).has_value();
+                OpenError error;
+                verdicts_[probed[i - 1]] =
+                    takeHello(fds[i].fd, error) ? std::nullopt : std::optional<OpenError>(error);
                 probes[i - 1].reset();
                 fds[i].fd = -1; // poll skips it from now on
             }
@@ -227,16 +257,17 @@ private:
         }
         // Boards still silent when the search's time is spent are not waited for again in this search.
         for (std::size_t i = 1; i < fds.size(); ++i)
-            if (fds[i].fd >= 0) verdicts_[probed[i - 1]] = false;
+            if (fds[i].fd >= 0) verdicts_[probed[i - 1]] = OpenError{OpenFailure::NoAnswer, 0};
         return false;
     }
 
     std::string directory_;
-    // The current search: the paths of the last enumeration, the verdicts of the boards probed so far (true:
-    // it greeted) and the end of the search's time for hellos.
+    // The current search: the paths of the last enumeration, the verdicts of the boards probed so far
+    // (nothing: it greeted; else why it cannot be opened) and the end of the search's time for hellos.
     std::vector<std::string> listed_;
-    std::map<std::string, bool> verdicts_;
+    std::map<std::string, std::optional<OpenError>> verdicts_;
     Clock::time_point searchDeadline_;
+    OpenError lastOpenError_;
 };
 
 } // namespace

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +61,26 @@ TEST_F(DeviceLock, OneHolderAtATimeAcrossProcessesUntilItsCloseOrItsEnd) {
     EXPECT_TRUE(lockDevice(node).valid());
 
     EXPECT_FALSE(lockDevice(dir + "/missing").valid());
+}
+
+TEST_F(DeviceLock, AFailedLockSaysWhy) {
+    const std::string node = dir + "/hidraw0";
+    std::ofstream(node) << "";
+    UniqueFd held = lockDevice(node);
+    ASSERT_TRUE(held.valid());
+    int error = 0;
+    EXPECT_FALSE(lockDevice(node, &error).valid());
+    EXPECT_EQ(error, EWOULDBLOCK) << "held elsewhere";
+    EXPECT_FALSE(lockDevice(dir + "/missing", &error).valid());
+    EXPECT_EQ(error, ENOENT);
+
+    // A node the user may not read: root may read anything, so only another user sees the refusal.
+    if (::geteuid() == 0) GTEST_SKIP() << "root is never refused";
+    const std::string forbidden = dir + "/hidraw1";
+    std::ofstream(forbidden) << "";
+    ASSERT_EQ(::chmod(forbidden.c_str(), 0), 0);
+    EXPECT_FALSE(lockDevice(forbidden, &error).valid());
+    EXPECT_EQ(error, EACCES);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -19,6 +20,7 @@
 using namespace std::chrono_literals;
 using zelk::hid::Device;
 using zelk::hid::makeVirtualBackend;
+using zelk::hid::OpenFailure;
 using zelk::hid::ReportLengths;
 using zelk::hid::UniqueFd;
 using zelk::vboard::BoardConfig;
@@ -189,11 +191,15 @@ TEST_F(VirtualBackend, BadHelloFailsTheOpen) {
     // A board that never greets: the open gives up after its hello time-out.
     RawBoard silent(socketPath("silent"), {});
     const auto start = Clock::now();
-    EXPECT_EQ(makeVirtualBackend(dir)->open(socketPath("silent")), nullptr);
+    auto backend = makeVirtualBackend(dir);
+    EXPECT_EQ(backend->open(socketPath("silent")), nullptr);
     EXPECT_LT(Clock::now() - start, 5s);
+    EXPECT_EQ(backend->lastOpenError().kind, OpenFailure::NoAnswer);
     // Nothing listens.
     std::ofstream(dir + "/none.sock");
-    EXPECT_EQ(makeVirtualBackend(dir)->open(socketPath("none")), nullptr);
+    EXPECT_EQ(backend->open(socketPath("none")), nullptr);
+    EXPECT_EQ(backend->lastOpenError().kind, OpenFailure::Missing);
+    EXPECT_EQ(backend->lastOpenError().errorNumber, ECONNREFUSED);
 }
 
 TEST_F(VirtualBackend, BusyBoardRefusesASecondClient) {
@@ -206,6 +212,7 @@ TEST_F(VirtualBackend, BusyBoardRefusesASecondClient) {
     const auto start = Clock::now();
     EXPECT_EQ(backend->open(server.socketPath()), nullptr);
     EXPECT_LT(Clock::now() - start, 900ms); // closed at once, not left to the hello time-out
+    EXPECT_EQ(backend->lastOpenError().kind, OpenFailure::InUse);
 
     first.reset();
     EXPECT_NE(backend->open(server.socketPath()), nullptr);
