@@ -13,6 +13,7 @@ public:
     void getCtlData(CtlData& data) override { engine::getCtlData(data); }
     void putCtlData(const CtlRequest& request) override { engine::putCtlData(request); }
     void exitKaldex() override { engine::exitKaldex(); }
+    hid::BoardCheck checkBoards() override { return hid::checkSystemBoards(); }
 };
 
 } // namespace

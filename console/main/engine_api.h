@@ -1,7 +1,9 @@
 #pragma once
 // The engine as the main window uses it: the five exports behind an interface, so the window can run
-// against the engine bound by name (the program) or against an engine object of a test.
+// against the engine bound by name (the program) or against an engine object of a test. Beside them, a look
+// at the devices that engine searches, for the reason of a failed open that the engine does not give.
 #include "ZELK_Eng.h"
+#include "hid/board_check.h"
 
 #include <cstdint>
 
@@ -16,6 +18,9 @@ public:
     virtual void putCtlData(const CtlRequest& request) = 0;
     // Ends the process; only a test's engine returns.
     virtual void exitKaldex() = 0;
+    // Not an export: why no board can be opened, asked of the devices the engine searches (not of the
+    // engine). Takes up to about a second, as a board search does.
+    virtual hid::BoardCheck checkBoards() = 0;
 };
 
 // The engine library bound by name at the first call of each export (common/engine_binding.h).

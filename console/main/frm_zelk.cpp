@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -30,6 +31,34 @@ constexpr int kClientHeight = 3825;
 
 const QString kOpenFailed = QStringLiteral("KALDEX オープン失敗");
 const QString kRunStopped = QStringLiteral("KALDEX 制御停止");
+
+// Why no board opened, in the console's words: the second line of the open failure's message.
+QString boardProblemText(const zelk::hid::BoardCheck& check) {
+    using zelk::hid::BoardProblem;
+    const QString board = QStringLiteral("ボード ") + QFile::decodeName(check.path.c_str());
+    const QString system =
+        check.systemText.empty() ? QString() : u'(' + QString::fromLocal8Bit(check.systemText.c_str()) + u')';
+    switch (check.problem) {
+    case BoardProblem::NoBoard:
+        break;
+    case BoardProblem::InUse:
+        return board + QStringLiteral(" は他のプログラムが使用中です");
+    case BoardProblem::NoPermission:
+        return board + QStringLiteral(" を開く権限がありません") + system + QStringLiteral("。グループ ") +
+               QString::fromLatin1(zelk::hid::kBoardGroup) +
+               QStringLiteral(" のユーザーが開けます(udev規則 ") +
+               QString::fromLatin1(zelk::hid::kUdevRuleFile) + u')';
+    case BoardProblem::NoAnswer:
+        return board + QStringLiteral(" が応答しません");
+    case BoardProblem::OpenFailed:
+        return board + QStringLiteral(" を開けません") + system;
+    case BoardProblem::Opens:
+        return QStringLiteral("再確認では") + board + QStringLiteral(" を開けました(もう一度お試しください)");
+    }
+    return QStringLiteral("ボードが見つかりません。USBの接続と、仮想ボードのフォルダ ") +
+           QFile::decodeName(check.boardDirectory.c_str()) +
+           QStringLiteral(" (KALDEX_BOARD_DIR) を確認してください。仮想ボードは kaldex-sim で起動します");
+}
 
 template <typename Widget>
 Widget* place(Widget* widget, const QString& name, const QRect& rect) {
@@ -192,7 +221,7 @@ void frmZELK::buildPortDisplay() {
 // run closed, then close. The loop runs inside this click: each pass lets the other handlers run.
 void frmZELK::cmdStart_Click() {
     if (engine_.openKaldex() != 1) {
-        showMessage(this, kOpenFailed);
+        showMessage(this, kOpenFailed + u'\n' + boardProblemText(engine_.checkBoards()));
         return;
     }
     initAll();

@@ -2,6 +2,7 @@
 // directory, as a user sees it.
 #include "common/ansi.h"
 #include "engine_rigs.h"
+#include "hid/backends.h"
 #include "line_builder.h"
 #include "loop_script.h"
 #include "main/frm_zelk.h"
@@ -14,6 +15,7 @@
 
 namespace zelk::console::testing {
 namespace {
+using namespace Qt::Literals::StringLiterals;
 
 class BoardRun : public ::testing::Test {
 protected:
@@ -78,13 +80,29 @@ TEST_F(BoardRun, UnpluggingTheBoardStopsTheRun) {
     EXPECT_FALSE(form->cmdEnd->isEnabled());
 }
 
-TEST_F(BoardRun, WithoutABoardTheStartFails) {
+TEST_F(BoardRun, WithoutABoardTheStartFailsAndSaysWhereBoardsAreLookedFor) {
     form->cmdStart->click();
-    EXPECT_EQ(recordedMessages(), QStringList{"KALDEX オープン失敗"});
+    EXPECT_EQ(
+        recordedMessages(),
+        QStringList{u"KALDEX オープン失敗\nボードが見つかりません。USBの接続と、仮想ボードのフォルダ "_s +
+                    QString::fromStdString(rig.boardDirectory()) +
+                    u" (KALDEX_BOARD_DIR) を確認してください。仮想ボードは kaldex-sim で起動します"_s});
     EXPECT_EQ(rig.calls, QStringList{"open"});
     CtlData data = rig.data();
     EXPECT_EQ(fromAnsi(data.events[0].text), "KALDEXオープン失敗") << "the engine's reason, not polled";
     EXPECT_EQ(cell(1, 1), "");
+}
+
+TEST_F(BoardRun, ABoardHeldByAnotherProgramIsNamedInUse) {
+    ASSERT_TRUE(rig.plugIn());
+    const std::string socket = rig.boardDirectory() + "/kaldex0.sock";
+    const auto otherProgram = hid::makeVirtualBackend(rig.boardDirectory())->open(socket);
+    ASSERT_NE(otherProgram, nullptr);
+    form->cmdStart->click();
+    EXPECT_EQ(recordedMessages(),
+              QStringList{u"KALDEX オープン失敗\nボード "_s + QString::fromStdString(socket) +
+                          u" は他のプログラムが使用中です"_s});
+    EXPECT_TRUE(form->cmdStart->isEnabled());
 }
 
 } // namespace

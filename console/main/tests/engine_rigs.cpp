@@ -28,6 +28,10 @@ void RecordingEngine::getCtlData(CtlData& data) {
     engine_->getCtlData(data);
 }
 
+hid::BoardCheck RecordingEngine::checkBoards() {
+    return hid::checkBoards(*devices_, boardDirectory_);
+}
+
 void RecordingEngine::putCtlData(const CtlRequest& request) {
     calls.append(QStringLiteral("put"));
     toggleMasks.push_back(request.toggleMask);
@@ -46,7 +50,7 @@ ManualRig::ManualRig(const ProgramDirectory& directory, bool withBoard) {
     platform_.cwd = directory.cwd();
     if (withBoard) platform_.backend.add("/dev/hidraw-test", &board);
     engine_ = std::make_unique<Engine>(platform_);
-    attach(*engine_);
+    attach(*engine_, platform_.backend, "");
 }
 
 ManualRig::~ManualRig() {
@@ -73,7 +77,11 @@ SocketRig::SocketRig(const ProgramDirectory& directory)
           std::make_unique<test::SocketPlatform>(boards_.filePath("kaldex").toStdString(), directory.cwd())),
       engine_(std::make_unique<Engine>(*platform_)) {
     platform_->clock = {2026, 3, 4, 15, 6, 7};
-    attach(*engine_);
+    attach(*engine_, platform_->devices(), boardDirectory());
+}
+
+std::string SocketRig::boardDirectory() const {
+    return boards_.filePath("kaldex").toStdString();
 }
 
 SocketRig::~SocketRig() {
@@ -82,8 +90,8 @@ SocketRig::~SocketRig() {
 }
 
 bool SocketRig::plugIn() {
-    server_ = std::make_unique<vboard::BoardServer>(
-        board, vboard::ServerOptions{boards_.filePath("kaldex").toStdString(), "kaldex0"});
+    server_ =
+        std::make_unique<vboard::BoardServer>(board, vboard::ServerOptions{boardDirectory(), "kaldex0"});
     std::string error;
     const bool started = server_->start(&error);
     EXPECT_TRUE(started) << error;

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zelk::console::testing {
@@ -28,6 +29,8 @@ public:
     void getCtlData(CtlData& data) override;
     void putCtlData(const CtlRequest& request) override;
     void exitKaldex() override { calls.append(QStringLiteral("exit")); }
+    // Over the engine object's own devices; not recorded, as it is no call of the engine.
+    hid::BoardCheck checkBoards() override;
 
     int count(const QString& call) const { return static_cast<int>(calls.count(call)); }
 
@@ -35,11 +38,17 @@ public:
     std::vector<std::uint8_t> toggleMasks;
 
 protected:
-    void attach(Engine& engine) { engine_ = &engine; }
+    void attach(Engine& engine, hid::Backend& devices, std::string boardDirectory) {
+        engine_ = &engine;
+        devices_ = &devices;
+        boardDirectory_ = std::move(boardDirectory);
+    }
     virtual void opened() {}
 
 private:
     Engine* engine_ = nullptr;
+    hid::Backend* devices_ = nullptr;
+    std::string boardDirectory_;
 };
 
 // A temporary directory that is both the window's work folder (ZELK_SCR.ini) and the engine's current
@@ -88,6 +97,8 @@ public:
     // Serves the board; false with a test failure when the server cannot start.
     bool plugIn();
     CtlData data() const;
+    // The folder of the rig's virtual boards.
+    std::string boardDirectory() const;
 
     vboard::BoardModel board;
 

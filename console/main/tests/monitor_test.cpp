@@ -255,8 +255,12 @@ TEST_F(Monitor, WithoutABoardTheStartFailsAndTheWindowKeepsItsState) {
     frmZELK idle(empty);
     idle.setGridText(1, 0, "kept");
     idle.cmdStart->click();
-    EXPECT_EQ(recordedMessages(), QStringList{"KALDEX オープン失敗"});
-    EXPECT_EQ(empty.calls, QStringList{"open"});
+    ASSERT_EQ(recordedMessages().size(), 1);
+    const QStringList lines = recordedMessages().front().split(u'\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "KALDEX オープン失敗");
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("ボードが見つかりません"))) << lines[1].toStdString();
+    EXPECT_EQ(empty.calls, QStringList{"open"}) << "the reason is not asked of the engine";
     EXPECT_EQ(idle.gridText(1, 0), "kept") << "initAll did not run";
     EXPECT_TRUE(idle.cmdStart->isEnabled());
     EXPECT_FALSE(idle.cmdEnd->isEnabled());
