@@ -4,6 +4,7 @@
 #include "cli/run_report.h"
 #include "cli/stop_signals.h"
 #include "codepage/codepage.h"
+#include "hid/board_check.h"
 
 #include <charconv>
 #include <cstdio>
@@ -71,6 +72,29 @@ std::string newestEventText(const CtlData& data) {
     return codepage::fromCp932ToUtf8(std::string_view(entry.text, strnlen(entry.text, sizeof entry.text)));
 }
 
+// Why no board opened, in zelkctl's words.
+std::string boardProblemText(const hid::BoardCheck& check) {
+    const std::string board = "the board " + check.path;
+    const std::string system = check.systemText.empty() ? "" : " (" + check.systemText + ")";
+    switch (check.problem) {
+    case hid::BoardProblem::NoBoard:
+        break;
+    case hid::BoardProblem::InUse:
+        return board + " is in use by another program";
+    case hid::BoardProblem::NoPermission:
+        return "no permission to open " + board + system + ": the udev rule " + hid::kUdevRuleFile +
+               " lets the group " + hid::kBoardGroup + " open it";
+    case hid::BoardProblem::NoAnswer:
+        return board + " does not answer";
+    case hid::BoardProblem::OpenFailed:
+        return board + " cannot be opened" + system;
+    case hid::BoardProblem::Opens:
+        return board + " opened when checked again: try again";
+    }
+    return "no board found: no KALDEX board among the HID devices and no virtual board in " +
+           check.boardDirectory + " (KALDEX_BOARD_DIR); kaldex-sim serves one";
+}
+
 // Binds the engine where the usual search finds it, or says what is missing.
 bool bindEngine(binding::EngineExports& exports) {
     static binding::EngineLibrary library;
@@ -124,6 +148,8 @@ int run(const Arguments& arguments) {
         engine.getCtlData(&data);
         report.update(data);
         printError("no run started: " + newestEventText(data));
+        // The engine closes again after a failed board search; it stays opening when it could not start.
+        if (data.state == ZELK_STATE_CLOSED) printError(boardProblemText(hid::checkSystemBoards()));
         return kNotStarted;
     }
 

@@ -126,7 +126,11 @@ TEST_F(Run, WithoutABoardOrAUsableFolderNoRunStarts) {
     auto run = startRun();
     EXPECT_EQ(run->wait(), 2);
     EXPECT_TRUE(contains(run->out(), " event KALDEXオープン失敗\n")) << run->out();
-    EXPECT_TRUE(contains(run->err(), "no run started: KALDEXオープン失敗")) << run->err();
+    EXPECT_TRUE(contains(run->err(), "zelkctl: no run started: KALDEXオープン失敗\n"
+                                     "zelkctl: no board found: no KALDEX board among the HID devices and "
+                                     "no virtual board in " +
+                                         dir.file("boards") + " (KALDEX_BOARD_DIR); kaldex-sim serves one\n"))
+        << run->err();
     EXPECT_TRUE(contains(run->err(), "no LogicCtl.ini")) << "a missing program is named";
     EXPECT_FALSE(std::filesystem::exists(work() / "ZELK_LOG.csv"));
 
@@ -142,7 +146,10 @@ TEST_F(Run, ASecondRunIsRefusedAndTheFirstGoesOn) {
 
     auto second = startRun({}, "second");
     EXPECT_EQ(second->wait(), 2);
-    EXPECT_TRUE(contains(second->err(), "KALDEXオープン失敗")) << second->err();
+    EXPECT_TRUE(contains(second->err(), "no run started: KALDEXオープン失敗\nzelkctl: the board " +
+                                            dir.file("boards") +
+                                            "/kaldex0.sock is in use by another program\n"))
+        << second->err();
 
     const std::size_t before = lines(first->out()).size();
     EXPECT_TRUE(eventually([&] { return lines(first->out()).size() > before; }))
