@@ -2,9 +2,6 @@
 #include "event_log.h"
 #include "log_buffer.h"
 #include "platform.h"
-#include "program/codes.h"
-#include "program/decimal.h"
-#include "program/pin_code.h"
 #include "rules.h"
 
 #include <charconv>
@@ -23,22 +20,29 @@ std::int32_t wrap(std::int64_t value) {
 
 // One step of a "CALC" expression: two's-complement wrap-around; division and remainder by 0 leave the
 // accumulator; the one quotient that does not fit (-2147483648 / -1) wraps to -2147483648, remainder 0.
-std::int32_t apply(std::string_view op, std::int32_t acc, std::int32_t v) {
-    if (op == codes::kAdd) return wrap(std::int64_t{acc} + v);
-    if (op == codes::kSub) return wrap(std::int64_t{acc} - v);
-    if (op == codes::kMul) return wrap(std::int64_t{acc} * v);
-    if (op == codes::kDiv) {
+std::int32_t apply(Operator op, std::int32_t acc, std::int32_t v) {
+    switch (op) {
+    case Operator::Add:
+        return wrap(std::int64_t{acc} + v);
+    case Operator::Sub:
+        return wrap(std::int64_t{acc} - v);
+    case Operator::Mul:
+        return wrap(std::int64_t{acc} * v);
+    case Operator::Div:
         if (v == 0) return acc;
         return (acc == kMin && v == -1) ? kMin : acc / v;
-    }
-    if (op == codes::kRem) {
+    case Operator::Rem:
         if (v == 0) return acc;
         return v == -1 ? 0 : acc % v;
+    case Operator::BitAnd:
+        return acc & v;
+    case Operator::BitOr:
+        return acc | v;
+    case Operator::BitXor:
+        return acc ^ v;
+    default:
+        return acc;
     }
-    if (op == codes::kBitAnd) return acc & v;
-    if (op == codes::kBitOr) return acc | v;
-    if (op == codes::kBitXor) return acc ^ v;
-    return acc;
 }
 
 // Appends text to the row, keeping the terminating NUL inside the buffer.
@@ -76,50 +80,58 @@ std::string_view trimRight(std::string_view text) {
 
 } // namespace
 
-std::int32_t Rules::detailOperand(const LineRecord& line, Group group) const {
-    const std::string_view kind = line.kind(group);
-    const std::string_view data = line.data(group);
-    std::int32_t value = 0;
-    if (kind == codes::kCnst) {
-        value = parseDecimal(data);
-    } else if (kind == codes::kVar) {
-        value = variableValue(data); // whatever the variable's type
-    } else if (kind == codes::kSvar) {
-        systemVariable(data, value);
-    }
-    return value;
+std::int32_t Rules::variableValue(std::int32_t number) const {
+    const VarEntry* variable = program_.variable(number);
+    return variable != nullptr ? variable->value : 0; // whatever the variable's type
 }
 
-std::int32_t Rules::calculate(const LineRecord& line) const {
-    // Strictly left to right: ((P0 op1 P2) op3 P4) op5 P6.
-    std::int32_t acc = detailOperand(line, Group::P0);
-    for (int k = 1; k <= 3; ++k) {
-        const std::int32_t v = detailOperand(line, detailGroup(2 * k));
-        acc = apply(line.kind(detailGroup(2 * k - 1)), acc, v);
+std::int32_t Rules::detailOperand(const DecodedOperand& operand) const {
+    switch (operand.kind) {
+    case OperandKind::Cnst:
+        return operand.number;
+    case OperandKind::Var:
+        return variableValue(operand.number);
+    case OperandKind::Svar:
+        return systemValue(operand.system);
+    default:
+        return 0;
     }
+}
+
+std::int32_t Rules::calculate(const DecodedLine& line) const {
+    // Strictly left to right: ((P0 op1 P2) op3 P4) op5 P6.
+    std::int32_t acc = detailOperand(line.details[0]);
+    for (std::size_t k = 0; k < line.operators.size(); ++k)
+        acc = apply(line.operators[k], acc, detailOperand(line.details[2 * k + 2]));
     return acc;
 }
 
 std::string_view Rules::buildRow(const LineRecord& line, RowBuffer& row) const {
+    return buildRow(decodeLine(line), line, row);
+}
+
+std::string_view Rules::buildRow(const DecodedLine& line, const LineRecord& record, RowBuffer& row) const {
     std::size_t length = 0;
-    for (int k = 0; k < static_cast<int>(kDetailGroups); ++k) {
-        const Group group = detailGroup(k);
-        const std::string_view kind = line.kind(group);
-        const std::string_view data = line.data(group);
-        const bool isItem =
-            kind == codes::kCnst || kind == codes::kVar || kind == codes::kSvar || kind == codes::kVarm;
-        if (!isItem) continue; // no item, and no separator either
+    for (std::size_t k = 0; k < line.details.size(); ++k) {
+        const DecodedOperand& item = line.details[k];
+        switch (item.kind) {
+        case OperandKind::Cnst:
+        case OperandKind::Var:
+        case OperandKind::Varm:
+        case OperandKind::Svar:
+            break;
+        default:
+            continue; // no item, and no separator either
+        }
         if (k > 0) appendText(row, length, "\t");
-        if (kind == codes::kCnst) {
-            appendText(row, length, trimRight(line.dataText(group)));
-        } else if (kind == codes::kVarm) {
-            appendHundredths(row, length, variableValue(data));
-        } else if (kind == codes::kVar) {
-            appendNumber(row, length, variableValue(data));
+        if (item.kind == OperandKind::Cnst) {
+            appendText(row, length, trimRight(record.dataText(detailGroup(static_cast<int>(k)))));
+        } else if (item.kind == OperandKind::Varm) {
+            appendHundredths(row, length, variableValue(item.number));
+        } else if (item.kind == OperandKind::Var) {
+            appendNumber(row, length, variableValue(item.number));
         } else {
-            std::int32_t value = 0; // an unknown system variable reads 0
-            systemVariable(data, value);
-            appendNumber(row, length, value);
+            appendNumber(row, length, systemValue(item.system)); // an unknown system variable reads 0
         }
     }
     row[length] = '\0';
@@ -127,24 +139,37 @@ std::string_view Rules::buildRow(const LineRecord& line, RowBuffer& row) const {
 }
 
 void Rules::performAction(const LineRecord& line, std::uint8_t& output) {
-    const std::string_view action = line.kind(kAction);
-    if (action == codes::kOut) {
-        output = decodePinCode(line.data(kAction)).pattern; // always the whole port-1 value
-    } else if (action == codes::kOutr) {
-        output ^= decodePinCode(line.data(kAction)).pattern;
-    } else if (action == codes::kCalc) {
-        VarEntry* target = program_.variable(parseDecimal(line.data(kAction)));
-        if (target != nullptr && target->isLong()) target->value = calculate(line);
-    } else if (action == codes::kLog) {
+    act(decodeLine(line), line, output);
+}
+
+void Rules::act(const DecodedLine& line, const LineRecord& record, std::uint8_t& output) {
+    switch (line.action) {
+    case Action::Out:
+        output = line.actionPattern; // always the whole port-1 value
+        break;
+    case Action::Outr:
+        output ^= line.actionPattern;
+        break;
+    case Action::Calc:
+        if (VarEntry* target = program_.variable(line.target); target != nullptr && target->isLong())
+            target->value = calculate(line);
+        break;
+    case Action::Log: {
         RowBuffer row;
-        const std::string_view text = buildRow(line, row);
+        const std::string_view text = buildRow(line, record, row);
         events_.record(text, status_.passageSec.load(std::memory_order_relaxed),
                        status_.tick.load(std::memory_order_relaxed));
         log_.append(text);
-    } else if (action == codes::kClip) {
+        break;
+    }
+    case Action::Clip: {
         RowBuffer row;
-        buildRow(line, row);
+        buildRow(line, record, row);
         platform_.putClipboard(row.data());
+        break;
+    }
+    default:
+        break;
     }
 }
 

@@ -1,7 +1,4 @@
 // The block runner, condition evaluation and the system variables.
-#include "program/codes.h"
-#include "program/decimal.h"
-#include "program/pin_code.h"
 #include "rules.h"
 
 namespace zelk {
@@ -11,18 +8,27 @@ std::uint8_t Rules::runBlock(const Block& block, std::uint8_t output) {
     bool chain = false;
     const int lines = block.loadedLines();
     for (int i = 0; i < lines; ++i) {
-        const LineRecord& line = block.lines[i];
-        const std::string_view connective = line.kind(kConnective);
-        if (connective == codes::kNew) {
-            chain = evaluateCondition(line);
-        } else if (connective == codes::kAnd) {
-            chain = evaluateCondition(line) && chain;
-        } else if (connective == codes::kOr) {
-            chain = evaluateCondition(line) || chain;
+        const DecodedLine& line = block.decoded[i];
+        switch (line.connective) {
+        case Connective::New:
+            chain = holds(line);
+            break;
+        case Connective::And:
+            chain = holds(line) && chain;
+            break;
+        case Connective::Or:
+            chain = holds(line) || chain;
+            break;
+        default: // "NONE", "NEXT" and any other text keep the chain
+            break;
         }
-        if (chain || connective == codes::kNone) performAction(line, output);
+        if (chain || line.connective == Connective::None) act(line, block.lines[i], output);
     }
     return output;
+}
+
+bool Rules::evaluateCondition(const LineRecord& line) const {
+    return holds(decodeLine(line));
 }
 
 const PortHistory* Rules::history(int port) const {
@@ -31,88 +37,107 @@ const PortHistory* Rules::history(int port) const {
     return nullptr; // the engine keeps no history of any other port
 }
 
-std::int32_t Rules::variableValue(std::string_view numberField) const {
-    const VarEntry* variable = program_.variable(parseDecimal(numberField));
-    return variable != nullptr ? variable->value : 0;
-}
-
 // An operand of a condition (object or value). Whatever does not resolve is the neutral value 0.
-std::int32_t Rules::conditionOperand(const LineRecord& line, Group group) const {
-    const std::string_view kind = line.kind(group);
-    const std::string_view data = line.data(group);
-    std::int32_t value = 0;
-    if (kind == codes::kSvar) {
-        systemVariable(data, value);
-    } else if (kind == codes::kVar) {
-        const VarEntry* variable = program_.variable(parseDecimal(data));
-        if (variable != nullptr && variable->isLong()) value = variable->value;
-    } else if (kind == codes::kPin) {
-        const PinCode pin = decodePinCode(data);
-        if (const PortHistory* port = history(pin.port)) value = port->newest() & pin.pattern;
-    } else if (kind == codes::kCnst && group == kValue) {
-        value = parseDecimal(data);
+std::int32_t Rules::conditionOperand(const DecodedOperand& operand, Group group) const {
+    switch (operand.kind) {
+    case OperandKind::Svar:
+        return systemValue(operand.system);
+    case OperandKind::Var: {
+        const VarEntry* variable = program_.variable(operand.number);
+        return variable != nullptr && variable->isLong() ? variable->value : 0;
     }
-    return value;
+    case OperandKind::Pin: {
+        const PortHistory* port = history(operand.port);
+        return port != nullptr ? port->newest() & operand.pattern : 0;
+    }
+    case OperandKind::Cnst:
+        return group == kValue ? operand.number : 0;
+    default:
+        return 0;
+    }
 }
 
 namespace {
 
-bool compare(std::string_view code, std::int32_t a, std::int32_t b) {
-    if (code == codes::kEq) return a == b;
-    if (code == codes::kLt) return a < b;
-    if (code == codes::kGt) return a > b;
-    if (code == codes::kLe) return a <= b;
-    if (code == codes::kGe) return a >= b;
-    if (code == codes::kNe) return a != b;
-    return false;
+bool compare(Comparison comparison, std::int32_t a, std::int32_t b) {
+    switch (comparison) {
+    case Comparison::Eq:
+        return a == b;
+    case Comparison::Lt:
+        return a < b;
+    case Comparison::Gt:
+        return a > b;
+    case Comparison::Le:
+        return a <= b;
+    case Comparison::Ge:
+        return a >= b;
+    case Comparison::Ne:
+        return a != b;
+    default:
+        return false;
+    }
 }
 
 // A selected pin bit of 0 is energized ("ELEC"), 1 is not energized ("STOP").
-bool pinState(std::string_view code, std::uint8_t current, std::uint8_t previous) {
-    if (code == codes::kElec) return current == 0;
-    if (code == codes::kStop) return current != 0;
-    if (code == codes::kStopToElec) return previous != 0 && current == 0;
-    if (code == codes::kElecToStop) return previous == 0 && current != 0;
-    if (code == codes::kChange) return previous != current;
-    return false;
+bool pinState(PinState state, std::uint8_t current, std::uint8_t previous) {
+    switch (state) {
+    case PinState::Elec:
+        return current == 0;
+    case PinState::Stop:
+        return current != 0;
+    case PinState::StopToElec:
+        return previous != 0 && current == 0;
+    case PinState::ElecToStop:
+        return previous == 0 && current != 0;
+    case PinState::Change:
+        return previous != current;
+    default:
+        return false;
+    }
 }
 
 } // namespace
 
-bool Rules::evaluateCondition(const LineRecord& line) const {
-    if (line.kind(kObject) == codes::kNone) return true;
-    const std::int32_t a = conditionOperand(line, kObject);
-    const std::int32_t b = conditionOperand(line, kValue);
-    const std::string_view comparison = line.kind(kComparison);
-    if (comparison == codes::kComp) return compare(line.data(kComparison), a, b);
-    if (comparison == codes::kSts) {
-        if (line.kind(kObject) != codes::kPin) return false;
-        const PinCode pin = decodePinCode(line.data(kObject));
-        const PortHistory* port = history(pin.port);
+bool Rules::holds(const DecodedLine& line) const {
+    if (line.object.kind == OperandKind::None) return true;
+    if (line.comparisonKind == ComparisonKind::Comp)
+        return compare(line.comparison, conditionOperand(line.object, kObject),
+                       conditionOperand(line.value, kValue));
+    if (line.comparisonKind == ComparisonKind::Sts) {
+        if (line.object.kind != OperandKind::Pin) return false;
+        const PortHistory* port = history(line.object.port);
         if (port == nullptr) return false;
-        return pinState(line.data(kComparison), port->newest() & pin.pattern, port->previous() & pin.pattern);
+        const std::uint8_t pattern = line.object.pattern;
+        return pinState(line.pinState, port->newest() & pattern, port->previous() & pattern);
     }
     return false;
 }
 
 bool Rules::systemVariable(std::string_view name, std::int32_t& value) const {
-    // A snapshot of the status picture, as getCtlData would copy it.
-    const std::int32_t passageSec = status_.passageSec.load(std::memory_order_relaxed);
-    const std::uint8_t tick = status_.echo.load(std::memory_order_relaxed);
-    if (name == codes::kPassageSec) {
-        value = passageSec;
-    } else if (name == codes::kTick10ms) {
-        value = tick;
-    } else if (name == codes::kPassage10ms) {
-        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(passageSec) * 100u + tick);
-    } else if (name == codes::kPort0) {
-        value = status_.port0.load(std::memory_order_relaxed);
-    } else if (name == codes::kPort1) {
-        value = status_.port1.load(std::memory_order_relaxed);
-    } else {
-        return false;
-    }
+    const SystemVariable variable = meaningOf(kSystemVariables, name);
+    if (variable == SystemVariable::Other) return false;
+    value = systemValue(variable);
     return true;
+}
+
+std::int32_t Rules::systemValue(SystemVariable variable) const {
+    // A snapshot of the status picture, as getCtlData would copy it.
+    switch (variable) {
+    case SystemVariable::PassageSec:
+        return status_.passageSec.load(std::memory_order_relaxed);
+    case SystemVariable::Tick10ms:
+        return status_.echo.load(std::memory_order_relaxed);
+    case SystemVariable::Passage10ms: {
+        const auto seconds = static_cast<std::uint32_t>(status_.passageSec.load(std::memory_order_relaxed));
+        return static_cast<std::int32_t>(seconds * 100u + status_.echo.load(std::memory_order_relaxed));
+    }
+    case SystemVariable::Port0:
+        return status_.port0.load(std::memory_order_relaxed);
+    case SystemVariable::Port1:
+        return status_.port1.load(std::memory_order_relaxed);
+    default:
+        return 0; // an unknown name reads 0
+    }
 }
 
 } // namespace zelk

@@ -77,6 +77,7 @@ void loadBlock(Block& block, std::string_view section, const ProgramFile& file) 
             line.terminateFields(Group::P0, Group::P6);
         }
     }
+    block.decode();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // The loaded logic program: the variable table and the three blocks, read from LogicCtl.ini at every
 // openKaldex.
 #include "program/codes.h"
+#include "program/decoded_line.h"
 #include "program/line_record.h"
 #include "program/tables.h"
 
@@ -30,7 +31,13 @@ struct VarEntry {
 
 struct Block {
     std::array<LineRecord, kBlockLines> lines{};
+    // The lines as the block runner reads them; decode() brings them up to date after the lines change.
+    std::array<DecodedLine, kBlockLines> decoded{};
     std::int32_t count = 0; // as read from the file
+    void decode() {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            decoded[i] = decodeLine(lines[i]);
+    }
     // The lines that are loaded and run: the count, kept within the table.
     int loadedLines() const { return count < 0 ? 0 : (count > kBlockLines ? kBlockLines : count); }
 };

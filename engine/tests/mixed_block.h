@@ -49,6 +49,7 @@ inline void fillMixedBlock(Program& program) {
     program.main.count = kBlockLines;
     for (int i = 0; i < kBlockLines; ++i)
         program.main.lines[i] = pattern[i % pattern.size()];
+    program.main.decode();
 }
 
 } // namespace zelk::test

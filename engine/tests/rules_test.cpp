@@ -36,6 +36,7 @@ protected:
         program->main.count = 0;
         for (const LineRecord& line : lines)
             program->main.lines[program->main.count++] = line;
+        program->main.decode();
     }
     std::uint8_t run(std::uint8_t output = 0x00) { return rules.runBlock(program->main, output); }
     bool condition(std::initializer_list<G> groups) { return rules.evaluateCondition(makeLine(groups)); }
