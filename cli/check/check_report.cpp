@@ -2,6 +2,7 @@
 
 #include "cli/check/program_check.h"
 #include "cli/json.h"
+#include "cli/shown_text.h"
 #include "codepage/codepage.h"
 
 #include <cstdio>
@@ -27,7 +28,7 @@ void printText(const CheckReport& report, std::ostream& out) {
         out << '[' << block.section << "] " << block.lines.size()
             << (block.lines.size() == 1 ? " line\n" : " lines\n");
         for (std::size_t i = 0; i < block.lines.size(); ++i)
-            out << lineNumber(static_cast<int>(i)) << ' ' << block.lines[i] << '\n';
+            out << lineNumber(static_cast<int>(i)) << ' ' << cli::escapedUtf8(block.lines[i]) << '\n';
         out << '\n';
     }
     for (const Finding& finding : report.findings)

@@ -1,15 +1,9 @@
 #include "cli/check/field_text.h"
 
-#include "codepage/codepage.h"
-
 #include <algorithm>
 #include <cstdio>
 
 namespace zelk::check {
-
-std::string quoted(std::string_view cp932) {
-    return '"' + codepage::fromCp932ToUtf8(cp932) + '"';
-}
 
 std::string upperAscii(std::string_view name) {
     std::string text(name);

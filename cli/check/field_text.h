@@ -1,12 +1,15 @@
 #pragma once
 // Texts of the program file as the checker quotes and judges them.
+#include "cli/shown_text.h"
+
 #include <string>
 #include <string_view>
 
 namespace zelk::check {
 
-// The text in double quotes, its code page 932 shown as UTF-8.
-std::string quoted(std::string_view cp932);
+// Names and values of the file in messages: escaped, in UTF-8, long ones cut.
+using cli::quoted;
+using cli::shown;
 
 // ASCII letters in upper case, as names are matched without regard to case.
 std::string upperAscii(std::string_view name);

@@ -1,7 +1,6 @@
 #include "cli/check/file_check.h"
 
 #include "cli/check/field_text.h"
-#include "codepage/codepage.h"
 #include "program/keys.h"
 #include "program/tables.h"
 
@@ -91,9 +90,9 @@ public:
                 checked = entry.counts && isProgramSection(section);
                 const auto [first, isFirst] = firstSection.emplace(section, entry.line);
                 if (!isProgramSection(section))
-                    add(entry, "section [" + show(entry.section) + "] is not part of a logic program");
+                    add(entry, "section [" + shown(entry.section) + "] is not part of a logic program");
                 else if (!isFirst)
-                    add(entry, "section [" + show(entry.section) + "] repeats the one on line " +
+                    add(entry, "section [" + shown(entry.section) + "] repeats the one on line " +
                                    std::to_string(first->second) + ": the keys under it are not read");
             } else if (!inSection) {
                 add(entry, keyWords(entry) + " stands before any section: it is not read");
@@ -102,7 +101,7 @@ public:
                 key(entry, section);
             } else if (checked) {
                 add(entry,
-                    show(entry.key) + " repeats the one on line " +
+                    shown(entry.key) + " repeats the one on line " +
                         std::to_string(firstKey[indexKey(section, entry.key)]) + ": only the first counts",
                     roleOf(section, upperAscii(entry.key)).lineIndex());
             }
@@ -122,10 +121,9 @@ private:
             {std::string(section), -1, std::string(key), entry ? entry->line : 0, std::move(message)});
     }
 
-    static std::string show(std::string_view name) { return codepage::fromCp932ToUtf8(name); }
     // "key LG_MAN_CNT", or "a key with no name" for a line such as "=8".
     static std::string keyWords(const profile::Entry& entry) {
-        return entry.key.empty() ? "a key with no name" : "key " + show(entry.key);
+        return entry.key.empty() ? "a key with no name" : "key " + shown(entry.key);
     }
 
     void counts() {
@@ -213,7 +211,7 @@ private:
     std::string countText(std::string_view countKey) const {
         const profile::Entry* entry = index_.find(keys::kContents, countKey);
         if (entry == nullptr) return std::string(countKey) + ", which is missing";
-        return std::string(countKey) + "=" + codepage::fromCp932ToUtf8(entry->value);
+        return std::string(countKey) + "=" + shown(entry->value);
     }
 
     // A line value is a row of 18-byte groups: a 4-byte kind, ",", a 12-byte data field and ",".
@@ -227,7 +225,7 @@ private:
                  {group * kGroupBytes + kKindBytes, group * kGroupBytes + kGroupBytes - 1}) {
                 if (at < value.size() && at < expected && value[at] != ',') {
                     out_.push_back({section, n, entry.key, entry.line,
-                                    show(entry.key) + ": \",\" expected at byte " + std::to_string(at) +
+                                    shown(entry.key) + ": \",\" expected at byte " + std::to_string(at) +
                                         ": the fields after it are shifted"});
                     return;
                 }
@@ -236,7 +234,7 @@ private:
         if (value.size() != expected)
             out_.push_back(
                 {section, n, entry.key, entry.line,
-                 show(entry.key) + " is " + std::to_string(value.size()) + " bytes, not " +
+                 shown(entry.key) + " is " + std::to_string(value.size()) + " bytes, not " +
                      std::to_string(expected) +
                      (value.size() < expected ? ": the groups it lacks are empty"
                                               : ": the bytes after them are not part of the line")});

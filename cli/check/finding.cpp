@@ -1,6 +1,6 @@
 #include "cli/check/finding.h"
 
-#include "codepage/codepage.h"
+#include "cli/shown_text.h"
 
 #include <cstdio>
 
@@ -14,9 +14,9 @@ std::string lineNumber(int line) {
 
 std::string location(const std::string& file, const Finding& finding) {
     if (finding.section.empty()) return file + ':' + std::to_string(finding.fileLine);
-    std::string text = file + ':' + codepage::fromCp932ToUtf8(finding.section);
+    std::string text = file + ':' + cli::shown(finding.section);
     if (finding.line >= 0) return text + ':' + lineNumber(finding.line);
-    if (!finding.key.empty()) text += ':' + codepage::fromCp932ToUtf8(finding.key);
+    if (!finding.key.empty()) text += ':' + cli::shown(finding.key);
     return text;
 }
 

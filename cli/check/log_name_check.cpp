@@ -1,6 +1,6 @@
 // The log file's name: the engine writes the rows of "LOG " lines to it at the end of every run.
+#include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
-#include "codepage/codepage.h"
 #include "log_file_name.h"
 #include "program/codes.h"
 #include "program/keys.h"
@@ -64,7 +64,7 @@ void checkLogName(const Program& program, const FileIndex& index, const std::str
     }
     // The engine reads the name as any value, at most 255 bytes.
     const std::string name = entry->value.substr(0, 255);
-    const std::string shown = '"' + codepage::fromCp932ToUtf8(name) + '"';
+    const std::string shown = cli::quoted(name);
     if (name.empty()) {
         warn("CSV_FNAME is empty: no log file can be written");
         return;

@@ -12,25 +12,9 @@ namespace {
 
 constexpr std::int64_t kMaxMs = 24LL * 3600 * 1000; // a day: longer runs are typing mistakes
 
-// Well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates, nothing past U+10FFFF.
 bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-        const unsigned char lead = byte(i);
-        const std::size_t length = lead < 0x80                   ? 1
-                                   : lead >= 0xC2 && lead < 0xE0 ? 2
-                                   : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                                 : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((byte(i + k) & 0xC0) != 0x80) return false;
-        const unsigned char second = length > 1 ? byte(i + 1) : 0;
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
-            return false;
-        i += length;
-    }
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
+        if ((length = cli::utf8Length(text, i)) == 0) return false;
     return true;
 }
 
@@ -109,16 +93,16 @@ std::optional<std::int64_t> parseTime(std::string_view text, std::string& error)
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + digits, value);
     if (digits == 0 || scale == 0 || ec != std::errc() || end != text.data() + digits) {
-        error = "not a time: '" + std::string(text) + "' (milliseconds, or a number with ms, s, min or h)";
+        error = "not a time: '" + shownUtf8(text) + "' (milliseconds, or a number with ms, s, min or h)";
         return std::nullopt;
     }
     if (value > kMaxMs / scale) {
-        error = "time beyond 24 h: " + std::string(text);
+        error = "time beyond 24 h: " + shownUtf8(text);
         return std::nullopt;
     }
     value *= scale;
     if (value % kCycleMs != 0) {
-        error = "time " + std::string(text) + " is not on the 10 ms cycle grid";
+        error = "time " + shownUtf8(text) + " is not on the 10 ms cycle grid";
         return std::nullopt;
     }
     return value / kCycleMs;
@@ -136,13 +120,26 @@ std::optional<Relation> parseRelation(std::string_view text) {
     return std::nullopt;
 }
 
-std::string joined(const std::vector<Token>& tokens, std::size_t first) {
+// The tokens from first on, joined by spaces: as written, or as a message shows them (escaped, cut).
+std::string joined(const std::vector<Token>& tokens, std::size_t first, bool shown) {
     std::string text;
     for (std::size_t i = first; i < tokens.size(); ++i) {
         if (!text.empty()) text += ' ';
-        text += tokens[i].quoted ? quotedUtf8(tokens[i].text) : tokens[i].text;
+        const Token& token = tokens[i];
+        text += token.quoted ? (shown ? quotedUtf8(token.text) : '"' + token.text + '"')
+                             : (shown ? shownUtf8(token.text) : token.text);
     }
     return text;
+}
+
+// A message of the board's parser, which names the word it refuses as written: that word escaped and cut.
+std::string shownWords(std::string message, const std::vector<Token>& tokens) {
+    for (const Token& token : tokens) {
+        const std::string shown = shownUtf8(token.text);
+        const std::size_t at = message.rfind(token.text);
+        if (shown != token.text && at != std::string::npos) message.replace(at, token.text.size(), shown);
+    }
+    return escapedUtf8(message); // a word the parser split from a quoted text
 }
 
 class LineParser {
@@ -164,7 +161,7 @@ public:
                 return false;
             const std::string_view state = word(i + 2);
             if (state != "on" && state != "off")
-                return fail("output state must be on or off: " + tokens_[i + 2].text);
+                return fail("output state must be on or off: " + shown(i + 2));
             e.value = state == "on";
             return true;
         }
@@ -187,10 +184,14 @@ public:
             e.text = codepage::toCp932(tokens_[i + 1].text);
             return true;
         }
-        return fail("unknown expectation '" + std::string(what) + "' (port1, out, var, log or clip)");
+        return fail("unknown expectation '" + shown(i) + "' (port1, out, var, log or clip)");
     }
 
 private:
+    // Token i as a message shows it.
+    std::string shown(std::size_t i) const {
+        return tokens_[i].quoted ? quotedUtf8(tokens_[i].text) : shownUtf8(tokens_[i].text);
+    }
     std::string_view word(std::size_t i) const {
         return i < tokens_.size() && !tokens_[i].quoted ? std::string_view(tokens_[i].text) : "";
     }
@@ -203,7 +204,7 @@ private:
     }
     bool relation(std::size_t i, Expectation& e) {
         const auto r = parseRelation(word(i));
-        if (!r) return fail("'" + tokens_[i].text + "' is not a relation (=, <>, <, >, <=, >=)");
+        if (!r) return fail("'" + shown(i) + "' is not a relation (=, <>, <, >, <=, >=)");
         e.relation = *r;
         return true;
     }
@@ -212,7 +213,7 @@ private:
         const auto value = parseInteger(word(i), min < 0);
         if (!value || *value < min || *value > max)
             return fail(std::string(what) + " must be " + std::to_string(min) + " to " + std::to_string(max) +
-                        ": " + tokens_[i].text);
+                        ": " + shown(i));
         out = static_cast<T>(*value);
         return true;
     }
@@ -293,7 +294,7 @@ std::optional<Script> parseScript(std::string_view text, ScriptError& error) {
             latest = *last;
             latestLine = number;
         }
-        if (tokens.size() < 2) return fail("nothing to do at " + when);
+        if (tokens.size() < 2) return fail("nothing to do at " + shownUtf8(when));
 
         const std::string& verb = tokens[1].text;
         if (verb == "expect") {
@@ -307,14 +308,15 @@ std::optional<Script> parseScript(std::string_view text, ScriptError& error) {
             const std::size_t subject = always ? 3 : 2;
             LineParser parser(tokens, message);
             if (!parser.subject(subject, e)) return fail(message);
-            e.wording = joined(tokens, subject);
+            e.wording = joined(tokens, subject, true);
             script.expectations.push_back(std::move(e));
             continue;
         }
         if (dots != std::string::npos) return fail("an input change happens at one time, not in a window");
         std::optional<vboard::InputCommand> command;
-        if (!vboard::parseInputLine(joined(tokens, 1), command, message) || !command)
-            return fail(message.empty() ? "expected an input change or 'expect'" : message);
+        if (!vboard::parseInputLine(joined(tokens, 1, false), command, message) || !command)
+            return fail(message.empty() ? "expected an input change or 'expect'"
+                                        : shownWords(message, tokens));
         script.inputs.push_back({*first, *command});
     }
 

@@ -104,7 +104,7 @@ bool VirtualRun::bindVariables(Script& script, ScriptError& error) const {
             for (int i = 0; i < count && e.index < 0; ++i)
                 if (trimmedName(program.variables[i]) == name) e.index = i;
             if (e.index < 0) {
-                error = {e.line, "the program has no variable named " + e.name};
+                error = {e.line, "the program has no variable named " + shownUtf8(e.name)};
                 return false;
             }
         } else if (e.index >= count) {

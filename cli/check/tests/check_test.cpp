@@ -241,7 +241,7 @@ TEST_F(Check, LogFileNamesThatCannotBeCreatedHere) {
         {"bad\x83.csv",
          "LOG_CSV:CSV_FNAME: warning: \"bad\xEF\xBF\xBD.csv\" holds bytes that are no code page 932"},
         {"none\\run.csv",
-         "LOG_CSV:CSV_FNAME: warning: the log file \"none\\run.csv\" is in a folder that does not "
+         "LOG_CSV:CSV_FNAME: warning: the log file \"none\\\\run.csv\" is in a folder that does not "
          "exist"},
         {"logs", "LOG_CSV:CSV_FNAME: warning: the log file \"logs\" names a folder"},
     };
@@ -291,8 +291,20 @@ TEST_F(Check, ExitStatusesAndTheJsonDocument) {
             "0\"},{\"location\":\"" +
             file +
             ":LG_MAIN:0000\",\"section\":\"LG_MAIN\",\"line\":0,\"key\":null,\"fileLine\":10,\"severity\":"
-            "\"warning\",\"message\":\"value: \\\"\\\"q\\\"         \\\" is not a 32-bit whole number: it "
+            "\"warning\",\"message\":\"value: \\\"\\\\\\\"q\\\\\\\"         \\\" is not a 32-bit whole "
+            "number: it "
             "reads as 0\"}],\"status\":1}\n");
+}
+
+TEST_F(Check, FileTextInFindingsIsEscapedAndLongTextsAreCut) {
+    write("[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n\x1B[2J=1\r\n" + std::string(100000, 'K') +
+          "=1\r\n[LG_MAIN]\r\n[LOG_CSV]\r\nCSV_FNAME=none/\x80\tlog.csv\r\n");
+    const std::string cut = std::string(64, 'K') + "\u2026 (100000 bytes)";
+    expectFindings({
+        "LG_CONTENTS:\\x1B[2J: warning: key \\x1B[2J is not read by the engine",
+        "LG_CONTENTS:" + cut + ": warning: key " + cut + " is not read by the engine",
+        "LOG_CSV:CSV_FNAME: warning: the log file \"none/\\u0080\\tlog.csv\" is in a folder",
+    });
 }
 
 TEST(CheckCommandLine, ZelkctlChecksLogicCtlIniInTheCurrentFolder) {

@@ -119,6 +119,17 @@ TEST_F(VirtualTest, UnusableInputExitsTwo) {
     EXPECT_EQ(runFiles({.script = script, .program = dir.path().string()}), 2) << "a folder is no program";
 }
 
+TEST_F(VirtualTest, ScriptTextInErrorsIsEscapedAndLongWordsAreCut) {
+    EXPECT_EQ(run("100 press \x1B[2J\n"), 2);
+    EXPECT_EQ(err, script + ":1: error: pin must be 0 to 7: \\x1B[2J\n");
+    EXPECT_EQ(run("100 expect var \"" + std::string(1 << 19, 'v') + "\" = 1\n"), 2);
+    EXPECT_EQ(err, script + ":1: error: the program has no variable named " + std::string(64, 'v') +
+                       "\u2026 (524288 bytes)\n");
+    EXPECT_EQ(run("100 " + std::string(1 << 19, 'x') + " 0\n"), 2);
+    EXPECT_EQ(err,
+              script + ":1: error: unknown command: " + std::string(64, 'x') + "\u2026 (524288 bytes)\n");
+}
+
 TEST_F(VirtualTest, TheTraceHoldsTheCyclesThatChangedAndTheProgramsLogFileIsLeftAlone) {
     EXPECT_EQ(run("100 press 0\n300 release 0\nrun 400\n", {.trace = dir.file("t.csv")}), 0);
     std::string trace;
