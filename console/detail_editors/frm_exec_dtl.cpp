@@ -7,6 +7,7 @@
 #include "detail_editors/form_support.h"
 #include "program/codes.h"
 #include "program/line_record.h"
+#include "program/vocabulary.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -28,32 +29,34 @@ constexpr auto kDataBytes = static_cast<std::int16_t>(zelk::kDataBytes);
 // The procedure of the line composer whose error handler reports a failure of this dialog.
 const QString kOpenerProcedure = QStringLiteral("cmdPinView_Click");
 
+template <class Meaning>
+QString codeItem(const zelk::Code<Meaning>& entry) {
+    return detail::codeItem(
+        entry.code, QString::fromUtf8(entry.label.data(), static_cast<qsizetype>(entry.label.size())));
+}
+
 // Kinds of an operand (every row for "LOG " and "CLIP"; rows 0, 2, 4 and 6 for "CALC").
 QStringList operandKinds() {
-    return {detail::emptyItem(), detail::codeItem(codes::kVar, QStringLiteral("変数")),
-            detail::codeItem(codes::kVarm, QStringLiteral("変数(1/100)")),
-            detail::codeItem(codes::kSvar, QStringLiteral("システム変数")),
-            detail::codeItem(codes::kCnst, QStringLiteral("固定値"))};
+    QStringList items{detail::emptyItem()};
+    for (const zelk::OperandKind kind : zelk::kDetailKinds)
+        items << codeItem(zelk::entryOf(zelk::kOperandKinds, kind));
+    return items;
 }
 
 // Operators of "CALC" (rows 1, 3 and 5).
 QStringList operatorKinds() {
-    return {detail::emptyItem(),
-            detail::codeItem(codes::kAdd, QStringLiteral("加算")),
-            detail::codeItem(codes::kSub, QStringLiteral("減算")),
-            detail::codeItem(codes::kMul, QStringLiteral("乗算")),
-            detail::codeItem(codes::kDiv, QStringLiteral("除算")),
-            detail::codeItem(codes::kRem, QStringLiteral("剰余")),
-            detail::codeItem(codes::kBitAnd, QStringLiteral("論理積")),
-            detail::codeItem(codes::kBitOr, QStringLiteral("論理和")),
-            detail::codeItem(codes::kBitXor, QStringLiteral("排他的論理和"))};
+    QStringList items{detail::emptyItem()};
+    for (const auto& entry : zelk::kOperators)
+        items << codeItem(entry);
+    return items;
 }
 
 // The fixed head of every data list; the named variables follow.
 QStringList fixedDataItems() {
-    return {detail::emptyItem(), detail::codeItem(codes::kTick10ms, QStringLiteral("ミリ秒カウンタ")),
-            detail::codeItem(codes::kPort0, QStringLiteral("ポート０値")),
-            detail::codeItem(codes::kPort1, QStringLiteral("ポート１"))};
+    QStringList items{detail::emptyItem()};
+    for (const zelk::SystemVariable variable : zelk::kDetailSystemVariables)
+        items << codeItem(zelk::entryOf(zelk::kSystemVariables, variable));
+    return items;
 }
 
 FormError badVariableCount() {

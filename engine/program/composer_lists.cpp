@@ -1,6 +1,7 @@
 #include "program/composer_lists.h"
 
 #include "program/spaces.h"
+#include "program/vocabulary.h"
 
 #include <algorithm>
 
@@ -8,26 +9,57 @@ namespace zelk {
 
 namespace {
 
-constexpr std::string_view kNext[] = {"NONE:なし", "NEW :新規", "NEXT:前行続き", "AND :かつ", "OR  :または"};
-constexpr std::string_view kObj[] = {"NONE:なし", "PIN :ピン", "VAR :変数", "SVAR:システム変数"};
-constexpr std::string_view kObjData[] = {"", "10MS CNT    :ミリ秒カウンタ"};
-constexpr std::string_view kCmp[] = {"NONE:なし", "STS :状態チェック", "COMP:比較"};
-constexpr std::string_view kCmpData[] = {"",
-                                         "CHANGE      :変化",
-                                         "STOP->ELEC  :電断->通電",
-                                         "ELEC->STOP  :通電->電断",
-                                         "ELEC        :通電",
-                                         "STOP        :電断",
-                                         "=           ",
-                                         "<           ",
-                                         ">           ",
-                                         "<=          ",
-                                         ">=          ",
-                                         "<>          "};
-constexpr std::string_view kVal[] = {"NONE:なし", "CNST:固定値", "VAR :変数", "SVAR:システム変数"};
-constexpr std::string_view kData[] = {""};
-constexpr std::string_view kExec[] = {"NONE:なし", "OUT :固定出力",   "OUTR:反転出力",
-                                      "CALC:計算", "CLIP:ｸﾘｯﾌﾟﾎﾞｰﾄﾞ", "LOG :ログ出力"};
+// An item: the code, and its label after ":" where it has one.
+std::string item(std::string_view code, std::string_view label) {
+    return label.empty() ? std::string(code) : std::string(code).append(":").append(label);
+}
+
+// The items of each list, built once from the vocabulary, and views of them for the callers' spans.
+class FixedLists {
+public:
+    FixedLists() {
+        for (const auto& entry : kConnectives)
+            add(ComposerList::Next, entry.code, entry.label);
+        for (const OperandKind kind : kObjectKinds)
+            addKind(ComposerList::Obj, kind);
+        add(ComposerList::ObjData, {}, {});
+        for (const SystemVariable variable : kObjectSystemVariables) {
+            const auto& entry = entryOf(kSystemVariables, variable);
+            add(ComposerList::ObjData, entry.code, entry.label);
+        }
+        for (const auto& entry : kComparisonKinds)
+            add(ComposerList::Cmp, entry.code, entry.label);
+        add(ComposerList::CmpData, {}, {});
+        for (const auto& entry : kPinStates)
+            add(ComposerList::CmpData, entry.code, entry.label);
+        for (const auto& entry : kComparisons)
+            add(ComposerList::CmpData, entry.code, entry.label);
+        for (const OperandKind kind : kValueKinds)
+            addKind(ComposerList::Val, kind);
+        for (const auto& entry : kActions)
+            add(ComposerList::Exec, entry.code, entry.label);
+        add(ComposerList::ValData, {}, {});
+        add(ComposerList::ExecData, {}, {});
+        for (std::size_t list = 0; list < kComposerLists; ++list)
+            for (const std::string& text : items_[list])
+                views_[list].push_back(text);
+    }
+    std::span<const std::string_view> items(ComposerList list) const {
+        return views_[static_cast<std::size_t>(list)];
+    }
+
+private:
+    void add(ComposerList list, std::string_view code, std::string_view label) {
+        items_[static_cast<std::size_t>(list)].push_back(item(code, label));
+    }
+    void addKind(ComposerList list, OperandKind kind) {
+        const auto& entry = entryOf(kOperandKinds, kind);
+        add(list, entry.code, entry.label);
+    }
+
+    std::array<std::vector<std::string>, kComposerLists> items_;
+    std::array<std::vector<std::string_view>, kComposerLists> views_;
+};
 
 std::string shown(ComposerList list, const std::string& field, std::span<const std::string> variableItems) {
     // An editable list shows stored data without its padding; data of spaces only is no data.
@@ -49,26 +81,8 @@ std::string shown(ComposerList list, const std::string& field, std::span<const s
 } // namespace
 
 std::span<const std::string_view> fixedItems(ComposerList list) {
-    switch (list) {
-    case ComposerList::Next:
-        return kNext;
-    case ComposerList::Obj:
-        return kObj;
-    case ComposerList::ObjData:
-        return kObjData;
-    case ComposerList::Cmp:
-        return kCmp;
-    case ComposerList::CmpData:
-        return kCmpData;
-    case ComposerList::Val:
-        return kVal;
-    case ComposerList::Exec:
-        return kExec;
-    case ComposerList::ValData:
-    case ComposerList::ExecData:
-        break;
-    }
-    return kData;
+    static const FixedLists lists;
+    return lists.items(list);
 }
 
 bool isEditable(ComposerList list) {
