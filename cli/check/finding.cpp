@@ -13,7 +13,8 @@ std::string lineNumber(int line) {
 }
 
 std::string location(const std::string& file, const Finding& finding) {
-    if (finding.section.empty()) return file + ':' + std::to_string(finding.fileLine);
+    if (finding.section.empty())
+        return finding.fileLine == 0 ? file : file + ':' + std::to_string(finding.fileLine);
     std::string text = file + ':' + cli::shown(finding.section);
     if (finding.line >= 0) return text + ':' + lineNumber(finding.line);
     if (!finding.key.empty()) text += ':' + cli::shown(finding.key);

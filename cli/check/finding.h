@@ -19,8 +19,8 @@ using Findings = std::vector<Finding>;
 // A logic line's number as the keys spell it: four digits ("0003").
 std::string lineNumber(int line);
 
-// "LogicCtl.ini:LG_MAIN:0003", "LogicCtl.ini:LG_CONTENTS:LG_MAIN_CNT", "LogicCtl.ini:LG_MAIN" or, outside any
-// section, "LogicCtl.ini:12".
+// "LogicCtl.ini:LG_MAIN:0003", "LogicCtl.ini:LG_CONTENTS:LG_MAIN_CNT", "LogicCtl.ini:LG_MAIN", outside any
+// section "LogicCtl.ini:12", and about the whole file "LogicCtl.ini".
 std::string location(const std::string& file, const Finding& finding);
 
 } // namespace zelk::check

@@ -3,7 +3,9 @@
 #include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
 #include "cli/check/line_check.h"
+#include "cli/check/text_check.h"
 #include "codepage/codepage.h"
+#include "profile/file_access.h"
 #include "program.h"
 #include "program/composer_lists.h"
 #include "program/keys.h"
@@ -75,13 +77,16 @@ int sectionRank(const std::string& section) {
 CheckReport checkProgram(const std::string& path) {
     CheckReport report;
     report.file = path;
-    std::optional<std::vector<profile::Entry>> entries = profile::readEntries(path);
-    if (!entries) {
+    std::string bytes;
+    if (profile::detail::readWholeFile(path, bytes) != profile::detail::ReadStatus::Ok) {
         std::error_code error;
         report.error = std::filesystem::exists(path, error) ? "cannot be read" : "no such file";
         return report;
     }
-    const FileIndex index(std::move(*entries));
+    std::vector<profile::Entry> entries = profile::entriesOf(bytes);
+    Findings textFindings;
+    const bool readable = checkText(bytes, entries, textFindings);
+    const FileIndex index(std::move(entries));
     const auto program = std::make_unique<Program>();
     loadProgram(*program, ProgramFile(path));
 
@@ -108,6 +113,9 @@ CheckReport checkProgram(const std::string& path) {
     std::stable_sort(report.findings.begin(), report.findings.end(), [](const Finding& a, const Finding& b) {
         return std::pair(sectionRank(a.section), a.line) < std::pair(sectionRank(b.section), b.line);
     });
+    // What the file is as text comes first; text the engine cannot read at all needs no more words.
+    if (!readable) report.findings.clear();
+    report.findings.insert(report.findings.begin(), textFindings.begin(), textFindings.end());
     return report;
 }
 

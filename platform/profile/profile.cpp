@@ -93,6 +93,10 @@ bool writeString(std::string_view section, std::string_view key, std::string_vie
 std::optional<std::vector<Entry>> readEntries(const std::string& path) {
     std::string text;
     if (readWholeFile(path, text) != ReadStatus::Ok) return std::nullopt;
+    return entriesOf(text);
+}
+
+std::vector<Entry> entriesOf(std::string_view text) {
     std::vector<Entry> entries;
     for (const EntryLine& line : entryLines(text)) {
         entries.push_back({line.lineNumber, std::string(line.section), std::string(line.key),

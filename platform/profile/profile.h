@@ -53,5 +53,7 @@ struct Entry {
 // file sees and what it passes over. No value when the file cannot be read (missing, not a regular file,
 // no permission).
 std::optional<std::vector<Entry>> readEntries(const std::string& path);
+// The same for a file's text already read.
+std::vector<Entry> entriesOf(std::string_view text);
 
 } // namespace zelk::profile

@@ -219,6 +219,32 @@ TEST_F(Check, TheSmallestCountAndAKeyWithNoNameAreNoFalseFindings) {
     });
 }
 
+TEST_F(Check, AFileTheEngineReadsAsNothingSaysWhatItIs) {
+    write("");
+    expectFindings({" warning: the file is empty: the engine loads no variables and no lines"});
+    write("; a comment\r\nLG_MAIN_CNT 1\r\n");
+    expectFindings(
+        {" warning: the file holds no section and no key: the engine loads no variables and no lines"});
+    write("[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n");
+    expectFindings({" warning: the file has no [LG_MAIN] section: the engine runs no lines"});
+    write("\xEF\xBB\xBF[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n[LG_MAIN]\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
+    expectFindings(
+        {"1: warning: the file begins with a UTF-8 byte order mark: the engine reads code page 932 and "
+         "takes the mark as part of line 1, which then is no section header",
+         "2: warning: key LG_MAIN_CNT stands before any section: it is not read"});
+    const std::string text = "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=x\r\n";
+    std::string utf16;
+    for (const char c : text)
+        utf16 += std::string{c, '\0'};
+    for (const std::string& bytes : {"\xFF\xFE" + utf16, utf16}) {
+        write(bytes);
+        expectFindings(
+            {" warning: the file is UTF-16 text: the engine reads code page 932 and finds none of its "
+             "sections and keys"});
+        EXPECT_EQ(run(), kWarnings);
+    }
+}
+
 TEST_F(Check, LineValuesOutOfTheirColumns) {
     std::string shifted = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
     shifted.erase(20, 1); // one byte short in the object's kind: every field after it moves
