@@ -211,10 +211,11 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
 }
 
 TEST_F(Check, TheSmallestCountAndAKeyWithNoNameAreNoFalseFindings) {
-    write("[LG_CONTENTS]\r\nVARIABLE_CNT=-2147483648\r\n=8\r\nLG_MAIN_CNT=0\r\n[LG_MAIN]\r\n[LOG_CSV]\r\n"
-          "CSV_FNAME=log.csv\r\n");
+    write("[LG_CONTENTS]\r\nVARIABLE_CNT=-2147483648\r\n=8\r\nLG_MAIN_CNT=-2147483648\r\n[LG_MAIN]\r\n"
+          "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
     expectFindings({
         "LG_CONTENTS:VARIABLE_CNT: warning: VARIABLE_CNT=-2147483648 is negative: no variables are loaded",
+        "LG_CONTENTS:LG_MAIN_CNT: warning: LG_MAIN_CNT=-2147483648 is negative: no lines are loaded",
         "LG_CONTENTS: warning: a key with no name is not read by the engine",
     });
 }
