@@ -9,7 +9,7 @@ namespace {
 constexpr std::uint8_t kStaleBit = 0x80;
 
 bool lengthInRange(std::size_t length) {
-    return length >= kMinReportLength && length <= kMaxReportLength;
+    return length >= hid::board::kMinReportLength && length <= hid::board::kMaxBoardReportLength;
 }
 
 } // namespace
@@ -26,9 +26,10 @@ ReportResult BoardModel::takeOutputReport(const std::uint8_t* report, std::size_
     answers.length = config_.inputLength;
     if (report == nullptr || length != config_.outputLength) return ReportResult::Ignored;
 
-    const std::uint8_t command = report[1];
-    const std::uint8_t value = report[2];
-    const std::uint8_t sequence = report[3];
+    const hid::board::OutputReport received = hid::board::decodeOutputReport({report, length});
+    const std::uint8_t command = received.command;
+    const std::uint8_t value = received.value;
+    const std::uint8_t sequence = received.sequence;
     std::function<void(std::uint8_t)> port1Listener;
     std::uint8_t port1 = 0;
     {
@@ -37,13 +38,13 @@ ReportResult BoardModel::takeOutputReport(const std::uint8_t* report, std::size_
 
         ++reportCount_;
         ++commandCounts_[command];
-        if (command == kCommandPort0) {
+        if (command == hid::board::kSetPort0) {
             port0Output_ = value;
-        } else if (command == kCommandPort1) {
+        } else if (command == hid::board::kSetPort1) {
             if (port1Output_ != value && port1Listener_) port1Listener = port1Listener_;
             port1Output_ = value;
             port1 = value;
-        } else if (command == kCommandReadRequest && !readRequestRing_.empty()) {
+        } else if (command == hid::board::kReadRequest && !readRequestRing_.empty()) {
             readRequestRing_[ringNext_] = receivedAt;
             ringNext_ = (ringNext_ + 1) % readRequestRing_.size();
             if (ringSize_ < readRequestRing_.size()) ++ringSize_;
@@ -55,11 +56,8 @@ ReportResult BoardModel::takeOutputReport(const std::uint8_t* report, std::size_
             --dropCount_;
         } else {
             auto fill = [&](std::uint8_t echoed) {
-                auto& out = answers.reports[answers.count++];
-                out.fill(0);
-                out[1] = command;
-                out[2] = port0Input_;
-                out[3] = echoed;
+                hid::board::encodeInputReport(answers.reports[answers.count++],
+                                              {command, port0Input_, echoed});
             };
             if (insertStaleCount_ > 0) {
                 --insertStaleCount_;

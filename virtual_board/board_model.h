@@ -3,6 +3,7 @@
 // of the commands received, and fault injection for tests. Thread-safe: a server thread can answer reports
 // while a test or the panel changes inputs and faults; its lock passes the answering thread's priority on to
 // whoever holds it.
+#include "hid/board_protocol.h"
 #include "kaldex_config.h"
 #include "virtual_board/pi_mutex.h"
 
@@ -16,19 +17,14 @@
 
 namespace zelk::vboard {
 
-// Report lengths count the report ID byte. The hello carries them in one byte each.
-inline constexpr std::size_t kMinReportLength = 4;
-inline constexpr std::size_t kMaxReportLength = 255;
 inline constexpr std::uint16_t kDefaultProductId = 0x0100;
-inline constexpr std::uint8_t kCommandPort0 = 1;
-inline constexpr std::uint8_t kCommandPort1 = 2;
-inline constexpr std::uint8_t kCommandReadRequest = 3;
 
 struct BoardConfig {
     std::uint16_t vendorId = kKaldexVendorId;
     std::uint16_t productId = kDefaultProductId;
-    std::size_t inputLength = 9;  // kMinReportLength..kMaxReportLength
-    std::size_t outputLength = 9; // kMinReportLength..kMaxReportLength
+    // Report lengths, the report ID byte included: hid::board::kMinReportLength..kMaxBoardReportLength.
+    std::size_t inputLength = 9;
+    std::size_t outputLength = 9;
     // How many arrival times of read requests (command 3) are kept, newest last.
     std::size_t readRequestLogCapacity = 4096;
 };
@@ -37,7 +33,7 @@ struct BoardConfig {
 struct Answers {
     std::size_t count = 0;
     std::size_t length = 0; // bytes in each report: the input report length
-    std::array<std::array<std::uint8_t, kMaxReportLength>, 2> reports{};
+    std::array<std::array<std::uint8_t, hid::board::kMaxBoardReportLength>, 2> reports{};
 };
 
 enum class ReportResult {
@@ -58,9 +54,9 @@ public:
     const BoardConfig& config() const { return config_; }
 
     // Takes one output report (report ID byte first) received at receivedAt. Every taken report is answered
-    // by one input report: byte 0 report ID 0, byte 1 the command, byte 2 the port-0 input value, byte 3
-    // byte 3 of the output report, further bytes 0 -- unless a fault changes that. Command 1 sets the port-0
-    // output value, command 2 the port-1 output value; every command is counted.
+    // by one input report (hid/board_protocol.h): the command, the port-0 input value and the output
+    // report's sequence byte -- unless a fault changes that. Command 1 sets the port-0 output value, command
+    // 2 the port-1 output value; every command is counted.
     ReportResult takeOutputReport(const std::uint8_t* report, std::size_t length, Answers& answers,
                                   Clock::time_point receivedAt = Clock::now());
 

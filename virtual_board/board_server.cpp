@@ -27,7 +27,7 @@ constexpr int kFifoPriority = 10;
 
 struct Pending {
     Clock::time_point due;
-    std::array<std::uint8_t, kMaxReportLength> report;
+    std::array<std::uint8_t, hid::board::kMaxBoardReportLength> report;
 };
 
 // Answers waiting for their time, oldest first, in room fixed in advance: the answering thread allocates
@@ -41,7 +41,8 @@ public:
         head_ = (head_ + 1) % kCapacity;
         --count_;
     }
-    void push(Clock::time_point due, const std::array<std::uint8_t, kMaxReportLength>& report) {
+    void push(Clock::time_point due,
+              const std::array<std::uint8_t, hid::board::kMaxBoardReportLength>& report) {
         if (count_ == kCapacity) return;
         ring_[(head_ + count_++) % kCapacity] = {due, report};
     }
@@ -231,7 +232,7 @@ void BoardServer::serve(Loop& loop) {
         loop.pending.clear();
         clientConnected_ = false;
     };
-    std::array<std::uint8_t, kMaxReportLength + 1> packet{};
+    std::array<std::uint8_t, hid::board::kMaxBoardReportLength + 1> packet{};
     Answers answers;
 
     while (!loop.stopping) {

@@ -25,11 +25,11 @@ namespace {
 
 struct Pending {
     Clock::time_point due;
-    std::array<std::uint8_t, kMaxReportLength> report;
+    std::array<std::uint8_t, hid::board::kMaxBoardReportLength> report;
 };
 
 // Buffers for a few dozen reports each way; a client that does not read loses answers beyond that.
-constexpr DWORD kPipeBufferBytes = 64 * kMaxReportLength;
+constexpr DWORD kPipeBufferBytes = 64 * hid::board::kMaxBoardReportLength;
 
 void fail(std::string* error, const std::string& message) {
     if (error != nullptr) *error = message;
@@ -131,7 +131,7 @@ struct BoardServer::Loop {
     std::atomic<bool> stopping{false};
     std::uint64_t clientGeneration = 0;
     std::deque<Pending> pending;
-    std::array<std::uint8_t, kMaxReportLength + 1> packet{};
+    std::array<std::uint8_t, hid::board::kMaxBoardReportLength + 1> packet{};
 };
 
 BoardServer::BoardServer(BoardModel& model, ServerOptions options)

@@ -34,7 +34,7 @@ private:
 
     BoardModel& model_;
     std::uint64_t generation_;
-    std::array<std::array<std::uint8_t, kMaxReportLength>, kQueueCapacity> queue_{};
+    std::array<std::array<std::uint8_t, hid::board::kMaxBoardReportLength>, kQueueCapacity> queue_{};
     std::size_t head_ = 0;
     std::size_t queued_ = 0;
 };

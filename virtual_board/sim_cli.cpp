@@ -160,8 +160,8 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, 
             (arg == "--vendor" ? options.board.vendorId : options.board.productId) =
                 static_cast<std::uint16_t>(*id);
         } else {
-            const auto length = parseNumber(value, kMaxReportLength);
-            if (!length || *length < kMinReportLength) {
+            const auto length = parseNumber(value, hid::board::kMaxBoardReportLength);
+            if (!length || *length < hid::board::kMinReportLength) {
                 error = arg + " must be 4 to 255: " + value;
                 return std::nullopt;
             }

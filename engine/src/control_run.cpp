@@ -47,9 +47,9 @@ bool Engine::startRun() {
     // Every port-0 pin released so that all of port 0 reads as input, every port-1 pin released, and the
     // first read request. A failed send ends the start here: the run never began, so the previous run's
     // log file is left alone.
-    for (const auto& [command, value] : {std::pair{DeviceLink::kSetPort0, std::uint8_t{0xFF}},
-                                         std::pair{DeviceLink::kSetPort1, std::uint8_t{0x0F}},
-                                         std::pair{DeviceLink::kReadRequest, std::uint8_t{0}}}) {
+    for (const auto& [command, value] : {std::pair{hid::board::kSetPort0, std::uint8_t{0xFF}},
+                                         std::pair{hid::board::kSetPort1, std::uint8_t{0x0F}},
+                                         std::pair{hid::board::kReadRequest, std::uint8_t{0}}}) {
         if (!link_.send(command, value, 0)) {
             recordEvent(messages::kSendFailed);
             closeRun(false);
@@ -81,13 +81,13 @@ void Engine::cycle() {
     link_.readInput(failedReads);
     for (int i = 0; i < failedReads; ++i)
         recordEvent(messages::kReadFailed);
-    const auto& report = link_.lastReport();
+    const hid::board::InputReport report = hid::board::decodeInputReport(link_.lastReport());
 
     // 2.-4. Port histories and the echoed count.
     port0History_.shift();
-    port0History_.setNewest(report[2]);
-    status_.port0.store(report[2], std::memory_order_relaxed);
-    status_.echo.store(report[3], std::memory_order_relaxed);
+    port0History_.setNewest(report.port0);
+    status_.port0.store(report.port0, std::memory_order_relaxed);
+    status_.echo.store(report.sequence, std::memory_order_relaxed);
     const std::uint8_t previous = port1History_.newest();
     port1History_.shift();
 
@@ -104,8 +104,8 @@ void Engine::cycle() {
 
     // 8.-9. The changed output, then the next read request. A failed send closes the board; the rest of the
     // cycle still runs.
-    if (output != previous) sendOrClose(DeviceLink::kSetPort1, output);
-    sendOrClose(DeviceLink::kReadRequest, 0);
+    if (output != previous) sendOrClose(hid::board::kSetPort1, output);
+    sendOrClose(hid::board::kReadRequest, 0);
 
     // 10. Count time.
     const std::uint8_t tick =

@@ -29,8 +29,9 @@ bool DeviceLink::findAndOpen() {
         if (!isKaldexBoard(vendorId, productId)) continue; // released here; the next device is tried
         trace(messages::kBoardFound);
         hid::ReportLengths lengths;
-        if (!device->reportLengths(lengths) || std::min(lengths.input, lengths.output) < kMinReportBytes ||
-            std::max(lengths.input, lengths.output) > kMaxReportBytes)
+        if (!device->reportLengths(lengths) ||
+            std::min(lengths.input, lengths.output) < hid::board::kMinReportLength ||
+            std::max(lengths.input, lengths.output) > hid::board::kMaxLinkReportLength)
             continue;
         lengths_ = lengths;
         board_ = std::move(device);
@@ -42,19 +43,12 @@ bool DeviceLink::findAndOpen() {
 
 bool DeviceLink::send(Command command, std::uint8_t value, std::uint8_t tick) {
     if (!board_) return false;
-    output_.fill(0);
-    output_[1] = command;
-    output_[2] = value;
-    output_[3] = command == kReadRequest ? tick : 0;
-    output_[4] = 0x04;
-    output_[5] = 0x05;
-    output_[6] = 0x06;
-    output_[7] = 0x07;
-    if (command == kReadRequest) expectedSequence_ = tick;
+    hid::board::encodeOutputReport(output_, {command, value, tick});
+    if (command == hid::board::kReadRequest) expectedSequence_ = tick;
     return board_->write(output_.data(), lengths_.output);
 }
 
-bool DeviceLink::readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer, Deadline deadline) {
+bool DeviceLink::readReport(Report& buffer, Deadline deadline) {
     buffer.fill(0);
     // The time that is left, rounded up to the whole milliseconds of the device's time-out.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - platform_.steadyNow());
@@ -79,12 +73,14 @@ bool DeviceLink::readInput(int& failedReads) {
             pause(deadline);
             continue;
         }
-        if (input_[3] != expectedSequence_) {
+        const hid::board::InputReport matched = hid::board::decodeInputReport(input_);
+        if (matched.sequence != expectedSequence_) {
             // An answer to an earlier command: discard it. The first three retries follow at once.
             if (attempt >= 3) pause(deadline);
             continue;
         }
-        const auto& accepted = (input_[2] == 0 && readReport(extra_, deadline)) ? extra_ : input_;
+        const auto& accepted =
+            (hid::board::readsOneMore(matched) && readReport(extra_, deadline)) ? extra_ : input_;
         std::copy_n(accepted.begin(), kKeptReportBytes, lastReport_.begin());
         return true;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The link to the KALDEX board: find and open it, send commands, and read the input report that answers the
 // last read request (the sequence-byte handshake).
+#include "hid/board_protocol.h"
 #include "hid/hid.h"
 #include "hid/kaldex_board.h"
 
@@ -18,10 +19,8 @@ using hid::isKaldexBoard;
 
 class DeviceLink {
 public:
-    // Reports longer than kMaxReportBytes (report ID included) are not provided for, and reports shorter
-    // than kMinReportBytes cannot hold the command, value and sequence bytes: such a device is skipped.
-    static constexpr std::size_t kMinReportBytes = 4;
-    static constexpr std::size_t kMaxReportBytes = 65;
+    // A board whose report lengths are outside hid::board's limits is skipped. Of the last accepted input
+    // report the first kKeptReportBytes bytes are kept.
     static constexpr std::size_t kKeptReportBytes = 16;
     static constexpr int kReadAttempts = 8;
     // The read attempts of one cycle share this deadline, counted from the first attempt: the cycle keeps
@@ -29,7 +28,7 @@ public:
     // (the read request went out at the end of the previous cycle).
     static constexpr int kReadDeadlineMs = 4;
 
-    enum Command : std::uint8_t { kSetPort0 = 1, kSetPort1 = 2, kReadRequest = 3 };
+    using Command = hid::board::Command;
 
     explicit DeviceLink(Platform& platform) : platform_(platform) {}
 
@@ -51,8 +50,9 @@ public:
 
 private:
     using Deadline = std::chrono::steady_clock::time_point;
+    using Report = std::array<std::uint8_t, hid::board::kMaxLinkReportLength>;
     // Reads one report, waiting no longer than the deadline.
-    bool readReport(std::array<std::uint8_t, kMaxReportBytes>& buffer, Deadline deadline);
+    bool readReport(Report& buffer, Deadline deadline);
     // Sleeps 1 ms between attempts, unless that would pass the deadline.
     void pause(Deadline deadline);
 
@@ -60,9 +60,9 @@ private:
     std::unique_ptr<hid::Device> board_;
     hid::ReportLengths lengths_;
     std::uint8_t expectedSequence_ = 0;
-    std::array<std::uint8_t, kMaxReportBytes> output_{};
-    std::array<std::uint8_t, kMaxReportBytes> input_{};
-    std::array<std::uint8_t, kMaxReportBytes> extra_{};
+    Report output_{};
+    Report input_{};
+    Report extra_{};
     std::array<std::uint8_t, kKeptReportBytes> lastReport_{};
 };
 

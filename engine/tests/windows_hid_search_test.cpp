@@ -54,7 +54,7 @@ TEST(WindowsHidSearch, OpensTheFirstBoardAmongTheInterfacesWithItsCapabilities) 
     EXPECT_FALSE(otherProduct.open);
 
     // Output reports go out with the output length of the capabilities.
-    ASSERT_TRUE(link.send(DeviceLink::kReadRequest, 0, 7));
+    ASSERT_TRUE(link.send(hid::board::kReadRequest, 0, 7));
     ASSERT_EQ(board.written.size(), 1u);
     EXPECT_EQ(board.written[0].size(), 12u);
     EXPECT_EQ(board.written[0][3], 7);

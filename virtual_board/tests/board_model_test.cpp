@@ -17,7 +17,7 @@ struct Sent {
 
 Sent take(BoardModel& model, std::uint8_t command, std::uint8_t value, std::uint8_t sequence = 0,
           BoardModel::Clock::time_point at = BoardModel::Clock::now()) {
-    std::array<std::uint8_t, kMaxReportLength> report{};
+    std::array<std::uint8_t, zelk::hid::board::kMaxBoardReportLength> report{};
     report[1] = command;
     report[2] = value;
     report[3] = sequence;

@@ -25,8 +25,8 @@ TEST(Port1Relay, ChangesReachTheReaderInOrderAndAStalledReaderNeverHoldsUpTheBoa
     // The answering thread sets port 1 more often than the ring holds, with nobody reading.
     std::thread answering([&] {
         for (std::size_t i = 0; i <= Port1Relay::kCapacity; ++i) {
-            const std::uint8_t report[9] = {0, kCommandPort1, static_cast<std::uint8_t>(i % 2 ? 0x0E : 0x0F),
-                                            0};
+            const std::uint8_t report[9] = {0, zelk::hid::board::kSetPort1,
+                                            static_cast<std::uint8_t>(i % 2 ? 0x0E : 0x0F), 0};
             Answers answers;
             model.takeOutputReport(report, sizeof report, answers);
         }
@@ -40,7 +40,7 @@ TEST(Port1Relay, ChangesReachTheReaderInOrderAndAStalledReaderNeverHoldsUpTheBoa
     EXPECT_EQ(heard[1], 0x0E);
     EXPECT_FALSE(readable(relay.fd()));
 
-    const std::uint8_t report[9] = {0, kCommandPort1, 0x05, 0};
+    const std::uint8_t report[9] = {0, zelk::hid::board::kSetPort1, 0x05, 0};
     Answers answers;
     model.takeOutputReport(report, sizeof report, answers);
     heard.clear();
