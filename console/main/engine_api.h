@@ -5,6 +5,8 @@
 #include "ZELK_Eng.h"
 #include "hid/board_check.h"
 
+#include <QString>
+
 #include <cstdint>
 
 namespace zelk::console {
@@ -23,7 +25,15 @@ public:
     virtual hid::BoardCheck checkBoards() = 0;
 };
 
-// The engine library bound by name at the first call of each export (common/engine_binding.h).
+// The engine library ZELK_Eng, each export bound by name at its first call (the program's directory first,
+// as binding/engine_library.h searches). A missing library or entry point is fatal: a message names what is
+// missing and the program ends with kMissingEngineStatus.
 EngineApi& boundEngine();
+
+// Exit status of the program when the engine cannot be bound.
+inline constexpr int kMissingEngineStatus = 3;
+
+// For tests: the library file to bind instead of the search, set before the first call of an export.
+void setEngineLibraryPath(const QString& path);
 
 } // namespace zelk::console

@@ -1,7 +1,6 @@
-// The console's common helpers: INI access, byte-counted text helpers, combo helpers, engine binding.
+// The console's common helpers: INI access, byte-counted text helpers, combo helpers, messages.
 #include "common/ansi.h"
 #include "common/combo_helpers.h"
-#include "common/engine_binding.h"
 #include "common/ini.h"
 #include "common/text_helpers.h"
 #include "common/window_layout.h"
@@ -16,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace zelk::console {
 namespace {
@@ -184,29 +181,6 @@ TEST(Message, ABoxUsesTheConsoleFontAndOpensOverItsWindow) {
         EXPECT_TRUE(answered);
     }
     setMessageHandler(recording);
-}
-
-TEST(EngineBinding, BindsTheBuiltEngineByName) {
-    engine::setLibraryPath(ZELK_ENG_LIBRARY);
-    CtlData data{};
-    data.state = 9;
-    engine::getCtlData(data);
-    EXPECT_EQ(data.state, 0);
-    EXPECT_EQ(engine::closeKaldex(), 0);
-}
-
-void printMessage(QWidget*, const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
-
-TEST(EngineBindingDeathTest, AMissingLibraryIsNamedAndEndsTheProgram) {
-    EXPECT_EXIT(
-        {
-            setMessageHandler(&printMessage);
-            engine::setLibraryPath("/nonexistent/libZELK_Eng.so");
-            engine::openKaldex();
-        },
-        ::testing::ExitedWithCode(engine::kMissingEngineStatus), "ZELK_Eng");
 }
 
 } // namespace

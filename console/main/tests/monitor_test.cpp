@@ -1,7 +1,6 @@
 // The main window's monitor and control during a run, against an engine object whose cycles the test fires
 // one at a time (board model in-process), so every poll sees a known engine state.
 #include "common/ansi.h"
-#include "common/engine_binding.h"
 #include "engine_rigs.h"
 #include "line_builder.h"
 #include "loop_script.h"
@@ -330,7 +329,7 @@ TEST_F(Monitor, ClosingTheWindowClosesTheRunThenEndsTheProcess) {
 
 TEST(MonitorOverTheLibrary, TheDefaultEngineIsTheLibraryBoundByName) {
     recordedMessages().clear();
-    engine::setLibraryPath(QStringLiteral(ZELK_ENG_LIBRARY));
+    setEngineLibraryPath(QStringLiteral(ZELK_ENG_LIBRARY));
     ProgramDirectory directory;
     directory.write(QStringLiteral("ZELK_SCR.ini"), screenSettings("0"));
     frmZELK form;
