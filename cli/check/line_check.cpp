@@ -32,6 +32,12 @@ bool isEmptyKind(std::string_view kindText) {
     return kindText == codes::kNone || trimSpaces(kindText).empty();
 }
 
+// A port digit and two hexadecimal digits, then spaces.
+bool isPinCode(std::string_view text) {
+    return text.size() >= 3 && text[0] >= '0' && text[0] <= '9' && hexDigitValue(text[1]) >= 0 &&
+           hexDigitValue(text[2]) >= 0 && trimSpaces(text.substr(3)).empty();
+}
+
 std::string detailName(int k) {
     return "P" + std::to_string(k);
 }
@@ -93,11 +99,13 @@ private:
                 warn("comparison: " + quoted(dataText(kComparison)) +
                      " is not a comparison: the condition is never true");
         } else if (comparison == codes::kSts) {
-            if (kind(kObject) != codes::kPin)
+            if (kind(kObject) != codes::kPin) {
                 warn("pin-state test on an object of kind " + quoted(kindText(kObject)) +
                      ", not a pin: the condition is never true");
-            else
+            } else {
                 pinCode("object", kObject, true, "the condition is never true");
+                pinState(code);
+            }
             if (!isAny(code,
                        {codes::kElec, codes::kStop, codes::kStopToElec, codes::kElecToStop, codes::kChange}))
                 warn("comparison: " + quoted(dataText(kComparison)) +
@@ -108,6 +116,27 @@ private:
         } else {
             warn("comparison: " + quoted(kindText(kComparison)) +
                  " is not a comparison kind: the condition is never true");
+        }
+    }
+
+    // The pin-state tests of a well-formed pin code that are never true. Port 1's history holds the engine's
+    // own output, shifted before the block runs and set after it: while the block runs its newest and
+    // previous values are both the last cycle's output, so a transition never shows. A pattern that selects
+    // no pin reads as energized always.
+    void pinState(std::string_view code) {
+        const PinCode pin = decodePinCode(line_.data(kObject));
+        if (!isPinCode(dataText(kObject)) || (pin.port != 0 && pin.port != 1)) return;
+        const bool transition = isAny(code, {codes::kStopToElec, codes::kElecToStop, codes::kChange});
+        if (pin.port == 1 && transition) {
+            warn("comparison: " + quoted(dataText(kComparison)) +
+                 " on a port-1 pin is never true: while the block runs, port 1's newest and previous values "
+                 "are both the last cycle's output");
+        } else if (pin.pattern == 0 && code == codes::kElec) {
+            warn("object: pin code " + quoted(dataText(kObject)) +
+                 " selects no pin: \"ELEC\" is always true");
+        } else if (pin.pattern == 0 && (transition || code == codes::kStop)) {
+            warn("object: pin code " + quoted(dataText(kObject)) +
+                 " selects no pin: " + quoted(dataText(kComparison)) + " is never true");
         }
     }
 
@@ -262,11 +291,8 @@ private:
     void pinCode(const std::string& role, Group g, bool portMatters, const std::string& noPort) {
         const std::string_view text = dataText(g);
         const PinCode pin = decodePinCode(line_.data(g));
-        const bool wellFormed = text.size() >= 3 && text[0] >= '0' && text[0] <= '9' &&
-                                hexDigitValue(text[1]) >= 0 && hexDigitValue(text[2]) >= 0 &&
-                                trimSpaces(text.substr(3)).empty();
         const bool noSuchPort = portMatters && pin.port != 0 && pin.port != 1;
-        if (!wellFormed) {
+        if (!isPinCode(text)) {
             warn(role + ": " + quoted(text) +
                  " is not a pin code (a port digit and two hexadecimal digits): " +
                  (noSuchPort ? noPort : "its pattern reads as " + hexByte(pin.pattern)));

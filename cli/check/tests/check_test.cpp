@@ -141,7 +141,11 @@ TEST_F(Check, OperandsThatReadAsZeroAreReported) {
 TEST_F(Check, PinStateTestsAndPinCodesTheEngineCannotUse) {
     program({{{"NEW ", "VAR ", "00", "STS ", "ELEC"}},
              {{"NEW ", "PIN ", "201", "STS ", "ELEC", "", "", "OUT ", "1G1"}},
-             {{"NEW ", "PIN ", "2FF", "COMP", "=", "PIN ", "0x1"}}});
+             {{"NEW ", "PIN ", "2FF", "COMP", "=", "PIN ", "0x1"}},
+             {{"NEW ", "PIN ", "101", "STS ", "CHANGE"}},
+             {{"NEW ", "PIN ", "101", "STS ", "ELEC"}},
+             {{"NEW ", "PIN ", "000", "STS ", "ELEC"}},
+             {{"NEW ", "PIN ", "100", "STS ", "STOP->ELEC"}}});
     expectFindings({
         "LG_MAIN:0000: warning: pin-state test on an object of kind \"VAR \", not a pin: the condition is "
         "never true",
@@ -156,6 +160,10 @@ TEST_F(Check, PinStateTestsAndPinCodesTheEngineCannotUse) {
         "LG_MAIN:0002: warning: value: \"0x1         \" is not a pin code (a port digit and two hexadecimal "
         "digits): "
         "its pattern reads as 0x00",
+        "LG_MAIN:0003: warning: comparison: \"CHANGE      \" on a port-1 pin is never true: while the block "
+        "runs, port 1's newest and previous values are both the last cycle's output",
+        "LG_MAIN:0005: warning: object: pin code \"000         \" selects no pin: \"ELEC\" is always true",
+        "LG_MAIN:0006: warning: comparison: \"STOP->ELEC  \" on a port-1 pin is never true",
     });
 }
 
