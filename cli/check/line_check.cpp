@@ -211,6 +211,10 @@ private:
                      " has no operand: it takes 0");
             } else {
                 calculationOperand(2 * k);
+                if (isAny(kind(op), {codes::kDiv, codes::kRem}) && kind(operand) == codes::kCnst &&
+                    parseDecimal(line_.data(operand)) == 0)
+                    warn(detailName(2 * k - 1) + ": " + quoted(kindText(op)) +
+                         " by the constant 0: the engine leaves the result so far unchanged");
             }
         }
     }

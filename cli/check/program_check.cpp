@@ -1,5 +1,6 @@
 #include "cli/check/program_check.h"
 
+#include "cli/check/block_check.h"
 #include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
 #include "cli/check/line_check.h"
@@ -97,14 +98,17 @@ CheckReport checkProgram(const std::string& path) {
                                                                            {keys::kEndBlock, &program->end}}};
     for (const auto& [section, block] : blocks) {
         BlockWords& shown = report.blocks.emplace_back(BlockWords{std::string(section), block->count, {}});
+        std::vector<LinePlace> places;
         for (int i = 0; i < block->loadedLines(); ++i) {
             const LineRecord& line = block->lines[i];
             shown.lines.push_back(words(line, variables));
             if (const profile::Entry* comp = index.find(section, keys::lineKey(keys::kLineComp, i))) {
                 const bool hasDetails = index.find(section, keys::lineKey(keys::kLineProc, i)) != nullptr;
-                checkLine(*program, line, {shown.section, i, comp->line, hasDetails}, report.findings);
+                places.push_back({shown.section, i, comp->line, hasDetails});
+                checkLine(*program, line, places.back(), report.findings);
             }
         }
+        checkBlock(*program, *block, places, report.findings);
         missingLines(index, shown.section, block->loadedLines(), report.findings);
     }
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();

@@ -34,13 +34,17 @@ struct Line {
 
 class Check : public ::testing::Test {
 protected:
-    // Writes LogicCtl.ini: variables 00 (LONG, "A") and 01 (type "long"), the main block, the log name and
-    // any further text.
+    // Writes LogicCtl.ini: variables 00 (LONG, "A", 5) and 01 (type "long"), and up to variables - 1 more of
+    // type LONG without a value, the main block, the log name and any further text.
     void program(const std::vector<Line>& lines,
-                 const std::string& more = "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n") {
-        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
+                 const std::string& more = "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n", int variables = 2) {
+        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=" + std::to_string(variables) +
+                           "\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
                            "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_NAME_00=A\r\nVAR_VALUE_00=5\r\n"
-                           "VAR_TYPE_01=long\r\n[LG_MAIN]\r\n";
+                           "VAR_TYPE_01=long\r\n";
+        for (int n = 2; n < variables; ++n)
+            text += "VAR_TYPE_0" + std::to_string(n) + "=LONG\r\n";
+        text += "[LG_MAIN]\r\n";
         for (std::size_t i = 0; i < lines.size(); ++i) {
             char n[24];
             std::snprintf(n, sizeof n, "%04zu", i);
@@ -184,6 +188,28 @@ TEST_F(Check, GroupsTheLineDoesNotUseAndLinesThatNeverAct) {
         "LG_MAIN:0003: warning: no comparison: the condition is never true",
         "LG_MAIN:0004: warning: P2 is not used: P1 holds no operator",
         "LG_MAIN:0005: warning: the row of \"LOG \" has no items",
+    });
+}
+
+TEST_F(Check, LinesThatRunButCannotDoWhatTheyAreMeantTo) {
+    program({{{"NEW ", "PIN ", "001", "STS ", "ELEC", "", "", "OUT ", "10E"}},
+             {{"NEW ", "VAR ", "02", "COMP", ">", "VAR ", "00", "OUTR", "101"}},
+             {{"NEW ", "PIN ", "002", "STS ", "ELEC", "", "", "OUT ", "10D"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "00"}, {"VAR ", "00", "/   ", "", "CNST", "0"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "00"}, {"VAR ", "02", "%   ", "", "CNST", "+0"}},
+             {{"NONE", "", "", "", "", "", "", "LOG "}, {"VARM", "02"}},
+             {{"NONE", "", "", "", "", "", "", "CALC", "03"}, {"VAR ", "03", "+   ", "", "CNST", "1"}}},
+            "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n", 4);
+    expectFindings({
+        "LG_MAIN:0001: warning: object: variable 02 is never set: no \"CALC\" of the block sets it and it "
+        "has "
+        "no initial value, so it is always 0",
+        "LG_MAIN:0002: warning: action: \"OUT \" sets the whole port-1 output, as line 0000 does: in a cycle "
+        "in "
+        "which both act, the later one wins",
+        "LG_MAIN:0003: warning: P1: \"/   \" by the constant 0: the engine leaves the result so far "
+        "unchanged",
+        "LG_MAIN:0004: warning: P1: \"%   \" by the constant 0",
     });
 }
 

@@ -1,0 +1,91 @@
+#include "cli/check/block_check.h"
+
+#include "cli/check/field_text.h"
+#include "program/codes.h"
+#include "program/decimal.h"
+
+#include <algorithm>
+#include <bitset>
+#include <functional>
+
+namespace zelk::check {
+
+namespace {
+
+void warn(const LinePlace& place, std::string message, Findings& out) {
+    out.push_back({place.section, place.index, {}, place.fileLine, std::move(message)});
+}
+
+// "OUT " sets the whole port-1 output: of two such lines that act in one cycle only the later one counts.
+void outputsSetTwice(const Block& block, const std::vector<LinePlace>& places, Findings& out) {
+    const LinePlace* previous = nullptr;
+    for (const LinePlace& place : places) {
+        if (block.lines[place.index].kind(kAction) != codes::kOut) continue;
+        if (previous != nullptr)
+            warn(place,
+                 "action: \"OUT \" sets the whole port-1 output, as line " + lineNumber(previous->index) +
+                     " does: in a cycle in which both act, the later one wins",
+                 out);
+        previous = &place;
+    }
+}
+
+// Calls read(role, group) for every operand of the line that reads a variable.
+void variableReads(const LineRecord& line, const std::function<void(const std::string&, Group)>& read) {
+    const std::string_view connective = line.kind(kConnective);
+    const bool compares =
+        (connective == codes::kNew || connective == codes::kAnd || connective == codes::kOr) &&
+        line.kind(kComparison) == codes::kComp;
+    if (compares) {
+        if (line.kind(kObject) == codes::kVar) read("object", kObject);
+        if (line.kind(kValue) == codes::kVar) read("value", kValue);
+    }
+    const std::string_view action = line.kind(kAction);
+    const bool rows = action == codes::kLog || action == codes::kClip;
+    if (action != codes::kCalc && !rows) return;
+    for (int k = 0; k < static_cast<int>(kDetailGroups); k += rows ? 1 : 2) {
+        const std::string_view kind = line.kind(detailGroup(k));
+        if (kind == codes::kVar || (rows && kind == codes::kVarm))
+            read("P" + std::to_string(k), detailGroup(k));
+    }
+}
+
+// A variable changes only through "CALC": one that no "CALC" of the block sets and that has no initial value
+// is always 0 where a line reads it. Variables that do not hold a value at all (not defined, not "LONG")
+// are the findings of the lines that name them.
+void variablesNeverSet(const Program& program, const Block& block, const std::vector<LinePlace>& places,
+                       Findings& out) {
+    std::bitset<kVariableCount> set;
+    for (const LinePlace& place : places) {
+        const LineRecord& line = block.lines[place.index];
+        const VarEntry* target = program.variable(parseDecimal(line.data(kAction)));
+        if (line.kind(kAction) == codes::kCalc && target != nullptr && target->isLong())
+            set.set(static_cast<std::size_t>(target - program.variables.data()));
+    }
+    const int defined = std::clamp<std::int32_t>(program.variableCount, 0, kVariableCount);
+    std::bitset<kVariableCount> reported;
+    for (const LinePlace& place : places) {
+        variableReads(block.lines[place.index], [&](const std::string& role, Group g) {
+            const std::int32_t n = parseDecimal(block.lines[place.index].data(g));
+            if (n < 0 || n >= defined || set[n] || reported[n]) return;
+            const VarEntry& variable = program.variables[n];
+            if (!variable.isLong() || variable.valueText[0] != '\0') return;
+            reported.set(n);
+            warn(place,
+                 role + ": " + variableName(n) +
+                     " is never set: no \"CALC\" of the block sets it and it has no initial value, so it is "
+                     "always 0",
+                 out);
+        });
+    }
+}
+
+} // namespace
+
+void checkBlock(const Program& program, const Block& block, const std::vector<LinePlace>& places,
+                Findings& out) {
+    outputsSetTwice(block, places, out);
+    variablesNeverSet(program, block, places, out);
+}
+
+} // namespace zelk::check
