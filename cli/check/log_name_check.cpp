@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 #ifndef _WIN32
+#include <climits>
 #include <unistd.h>
 #endif
 
@@ -48,6 +49,34 @@ std::string problem(const fs::path& path) {
     return mayWrite(folder) ? "" : "is in a folder that may not be written";
 }
 
+// Why the path is too long for a file of this system, or nothing. On Windows the whole path counts, in
+// UTF-16 units below MAX_PATH. Elsewhere each name in the path counts, in bytes up to the folder's
+// NAME_MAX; the path as the engine opens it, at most 255 bytes of code page 932 in UTF-8, stays far within
+// PATH_MAX.
+std::string tooLong(const fs::path& named, const fs::path& file, const std::string& programFolder) {
+#ifdef _WIN32
+    (void)named;
+    (void)programFolder;
+    constexpr std::size_t kMaxPath = 260; // MAX_PATH, its NUL included
+    std::error_code error;
+    const std::size_t length = fs::absolute(file, error).wstring().size();
+    if (length >= kMaxPath)
+        return "is a path of " + std::to_string(length) + " characters, more than the " +
+               std::to_string(kMaxPath - 1) + " Windows opens";
+#else
+    (void)file;
+    long limit = ::pathconf(programFolder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    for (const fs::path& part : named) {
+        const std::size_t bytes = part.native().size();
+        if (bytes > static_cast<std::size_t>(limit))
+            return "holds a name of " + std::to_string(bytes) + " bytes, more than the " +
+                   std::to_string(limit) + " a file name may have here";
+    }
+#endif
+    return {};
+}
+
 } // namespace
 
 void checkLogName(const Program& program, const FileIndex& index, const std::string& programFolder,
@@ -76,7 +105,8 @@ void checkLogName(const Program& program, const FileIndex& index, const std::str
     }
     const fs::path named(std::u8string(path.begin(), path.end())); // the path is UTF-8 on every platform
     const fs::path file = named.is_absolute() ? named : fs::path(programFolder) / named;
-    const std::string why = problem(file);
+    std::string why = tooLong(named, file, programFolder);
+    if (why.empty()) why = problem(file);
     if (!why.empty()) warn("the log file " + shown + " " + why + ": it cannot be written here");
 }
 

@@ -296,6 +296,12 @@ TEST_F(Check, LineValuesOutOfTheirColumns) {
 }
 
 TEST_F(Check, LogFileNamesThatCannotBeCreatedHere) {
+    const auto kana = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += "\uFF71";
+        return text;
+    };
     std::filesystem::create_directory(dir.path() / "logs");
     const std::pair<std::string, std::string> names[] = {
         {"", "LOG_CSV:CSV_FNAME: warning: CSV_FNAME is empty: no log file can be written"},
@@ -305,6 +311,9 @@ TEST_F(Check, LogFileNamesThatCannotBeCreatedHere) {
          "LOG_CSV:CSV_FNAME: warning: the log file \"none\\\\run.csv\" is in a folder that does not "
          "exist"},
         {"logs", "LOG_CSV:CSV_FNAME: warning: the log file \"logs\" names a folder"},
+        {"logs/" + std::string(90, '\xB1') + ".csv", // half-width katakana: 3 bytes each in UTF-8
+         "LOG_CSV:CSV_FNAME: warning: the log file \"logs/" + kana(59) +
+             "\"\u2026 (99 bytes) holds a name of 274 bytes, more than the 255 a file name may have here"},
     };
     for (const auto& [name, expected] : names) {
         program({kToggle}, "[LOG_CSV]\r\nCSV_FNAME=" + name + "\r\n");
