@@ -1,6 +1,7 @@
 #include "cli/check/file_check.h"
 
 #include "cli/check/field_text.h"
+#include "cli/check/text_check.h"
 #include "program/keys.h"
 #include "program/tables.h"
 
@@ -85,6 +86,21 @@ public:
         bool checked = false; // the current section is a program section whose keys the reader finds
         for (const profile::Entry& entry : index_.entries()) {
             const std::string section = upperAscii(entry.section);
+            if (entry.isStray) {
+                // A first line behind a byte order mark is the finding about the mark.
+                if (entry.line == 1 && entry.key.starts_with(kByteOrderMark)) continue;
+                out_.push_back(
+                    {{},
+                     -1,
+                     {},
+                     entry.line,
+                     quoted(entry.key) + " has no \"=\": it is no key, and the engine passes over it"});
+                continue;
+            }
+            if (entry.isHeader && entry.unclosed)
+                add(entry, "the header of [" + shown(entry.section) +
+                               "] has no closing \"]\": it is read as a section all the same, named by the "
+                               "rest of its line");
             if (entry.isHeader) {
                 inSection = true;
                 checked = entry.counts && isProgramSection(section);

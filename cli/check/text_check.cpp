@@ -10,8 +10,6 @@ namespace zelk::check {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 // UTF-16 text: a byte order mark, or else a NUL beside nearly every character, as ASCII text has in UTF-16.
 // Code page 932 text never holds a NUL.
 bool isUtf16(std::string_view bytes) {
@@ -55,7 +53,7 @@ bool checkText(std::string_view bytes, const std::vector<profile::Entry>& entrie
                    (firstLineIsHeader(bytes) ? ", which then is no section header" : ""));
     if (bytes.empty())
         add(0, "the file is empty: the engine loads no variables and no lines");
-    else if (entries.empty())
+    else if (std::all_of(entries.begin(), entries.end(), [](const profile::Entry& e) { return e.isStray; }))
         add(0, "the file holds no section and no key: the engine loads no variables and no lines");
     else if (!hasMainBlock(entries))
         add(0, "the file has no [LG_MAIN] section: the engine runs no lines");

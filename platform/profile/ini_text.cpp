@@ -98,12 +98,14 @@ std::string_view trimWhile(std::string_view s, Predicate drop) {
     return s;
 }
 
-enum class LineKind { Other, Header, Key };
+// Other: blank or a comment. Stray: text without '=' that is no header.
+enum class LineKind { Other, Stray, Header, Key };
 
 struct ParsedLine {
     LineKind kind = LineKind::Other;
-    std::string_view name;
+    std::string_view name; // a stray line's text
     std::string_view value;
+    bool unclosed = false; // a header without its ']'
 };
 
 // Blank lines, comments (';' as the first non-blank) and lines without '=' are neither headers nor keys.
@@ -115,10 +117,11 @@ ParsedLine parseLine(std::string_view content) {
     if (i == content.size() || content[i] == ';') return {};
     if (content[i] == '[') {
         const std::string_view rest = content.substr(i + 1);
-        return {LineKind::Header, trimBlanks(rest.substr(0, findClosingBracket(rest))), {}};
+        const std::size_t end = findClosingBracket(rest);
+        return {LineKind::Header, trimBlanks(rest.substr(0, end)), {}, end == std::string_view::npos};
     }
     const std::size_t eq = content.find('=', i);
-    if (eq == std::string_view::npos) return {};
+    if (eq == std::string_view::npos) return {LineKind::Stray, trimBlanks(content.substr(i)), {}};
     return {LineKind::Key, trimBlanks(content.substr(i, eq - i)), trimBlanks(content.substr(eq + 1))};
 }
 
@@ -194,11 +197,20 @@ std::vector<EntryLine> entryLines(std::string_view text) {
             section = parsed.name;
             sectionCounts = sectionsSeen.insert(foldedName(section)).second;
             keysSeen.clear();
-            entries.push_back({number, true, section, {}, {}, sectionCounts});
+            entries.push_back({number, true, section, {}, {}, sectionCounts, parsed.unclosed});
         } else if (parsed.kind == LineKind::Key) {
             const bool counts = inSection && sectionCounts && keysSeen.insert(foldedName(parsed.name)).second;
             entries.push_back(
                 {number, false, inSection ? section : std::string_view{}, parsed.name, parsed.value, counts});
+        } else if (parsed.kind == LineKind::Stray) {
+            entries.push_back({number,
+                               false,
+                               inSection ? section : std::string_view{},
+                               parsed.name,
+                               {},
+                               false,
+                               false,
+                               true});
         }
     }
     return entries;

@@ -36,17 +36,19 @@ struct Location {
 // vertical tab) around names are ignored; section and key as given lose their surrounding spaces only.
 Location locate(std::string_view text, std::string_view section, std::string_view key);
 
-// A header or key line of the text. Views point into the text.
+// A header or key line of the text, or a stray line. Views point into the text.
 struct EntryLine {
     std::size_t lineNumber = 0; // from 1
     bool isHeader = false;
     std::string_view section; // the header's name, or the name of the section holding the key
-    std::string_view key;     // empty for a header
+    std::string_view key;     // empty for a header; a stray line's text
     std::string_view rawValue;
-    bool counts = false; // what locate finds: the first section of its name and there the first such key
+    bool counts = false;   // what locate finds: the first section of its name and there the first such key
+    bool unclosed = false; // a header without its closing ']'
+    bool isStray = false;  // text that is no header, key or comment: a line without '='
 };
 
-// Every header and key line of the text, in order.
+// Every header, key and stray line of the text, in order.
 std::vector<EntryLine> entryLines(std::string_view text);
 
 // The text after setting key in section to value: the key's line rewritten, or a new key line after the

@@ -101,7 +101,7 @@ std::vector<Entry> entriesOf(std::string_view text) {
     for (const EntryLine& line : entryLines(text)) {
         entries.push_back({line.lineNumber, std::string(line.section), std::string(line.key),
                            line.isHeader ? std::string() : std::string(unquote(line.rawValue)), line.counts,
-                           line.isHeader});
+                           line.isHeader, line.unclosed, line.isStray});
     }
     return entries;
 }

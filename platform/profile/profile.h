@@ -47,10 +47,14 @@ struct Entry {
     // name. A key before any header never counts.
     bool counts = false;
     bool isHeader = false; // a section header; a key line may have an empty name ("=8")
+    bool unclosed = false; // a header without its closing ']': the rest of its line names the section
+    // A line the reader passes over that is no blank line and no comment: text without '=' (and no header).
+    // key holds that text, its blanks trimmed.
+    bool isStray = false;
 };
 
-// Every header and key line of the file at path, in file order, for tools that show what a reader of the
-// file sees and what it passes over. No value when the file cannot be read (missing, not a regular file,
+// Every header, key and stray line of the file at path, in file order, for tools that show what a reader of
+// the file sees and what it passes over. No value when the file cannot be read (missing, not a regular file,
 // no permission).
 std::optional<std::vector<Entry>> readEntries(const std::string& path);
 // The same for a file's text already read.

@@ -244,6 +244,17 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
     });
 }
 
+TEST_F(Check, LinesTheReaderPassesOverOrReadsOtherwiseThanTheyLook) {
+    write(
+        "[LG_CONTENTS]\r\nLG_MAIN_CNT 1\r\nLG_MAIN_CNT=0\r\n[LG_MAIN\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
+    expectFindings({
+        "LG_MAIN: warning: the header of [LG_MAIN] has no closing \"]\": it is read as a section all the "
+        "same, "
+        "named by the rest of its line",
+        "2: warning: \"LG_MAIN_CNT 1\" has no \"=\": it is no key, and the engine passes over it",
+    });
+}
+
 TEST_F(Check, TheSmallestCountAndAKeyWithNoNameAreNoFalseFindings) {
     write("[LG_CONTENTS]\r\nVARIABLE_CNT=-2147483648\r\n=8\r\nLG_MAIN_CNT=-2147483648\r\n[LG_MAIN]\r\n"
           "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
@@ -259,7 +270,8 @@ TEST_F(Check, AFileTheEngineReadsAsNothingSaysWhatItIs) {
     expectFindings({" warning: the file is empty: the engine loads no variables and no lines"});
     write("; a comment\r\nLG_MAIN_CNT 1\r\n");
     expectFindings(
-        {" warning: the file holds no section and no key: the engine loads no variables and no lines"});
+        {" warning: the file holds no section and no key: the engine loads no variables and no lines",
+         "2: warning: \"LG_MAIN_CNT 1\" has no \"=\": it is no key, and the engine passes over it"});
     write("[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n");
     expectFindings({" warning: the file has no [LG_MAIN] section: the engine runs no lines"});
     write("\xEF\xBB\xBF[LG_CONTENTS]\r\nLG_MAIN_CNT=0\r\n[LG_MAIN]\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
