@@ -124,6 +124,7 @@ public:
         }
         leftOutKeys();
         neverRunBlocks();
+        repeatedNames();
     }
 
 private:
@@ -254,6 +255,25 @@ private:
                      std::to_string(expected) +
                      (value.size() < expected ? ": the groups it lacks are empty"
                                               : ": the bytes after them are not part of the line")});
+    }
+
+    // Variables are named in test scripts and in the editor's lists by their names, as the engine holds them
+    // without trailing spaces; a test script's name stands for the first variable of that name.
+    void repeatedNames() {
+        const int defined = std::clamp<std::int32_t>(program_.variableCount, 0, kVariableCount);
+        std::map<std::string_view, int> first;
+        for (int n = 0; n < defined; ++n) {
+            std::string_view name(program_.variables[n].name);
+            while (name.ends_with(' '))
+                name.remove_suffix(1);
+            if (name.empty()) continue;
+            const auto [earlier, isFirst] = first.emplace(name, n);
+            if (!isFirst)
+                addAt(keys::kVarDef, keys::variableKey(keys::kVarName, n),
+                      variableName(n) + " has the name " + quoted(name) + " of " +
+                          variableName(earlier->second) + ": in a test script, var " + quoted(name) +
+                          " names " + variableName(earlier->second));
+        }
     }
 
     void neverRunBlocks() {

@@ -244,6 +244,15 @@ TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
     });
 }
 
+TEST_F(Check, TwoVariablesOfOneNameAndWhichOneATestScriptMeans) {
+    write("[LG_CONTENTS]\r\nVARIABLE_CNT=4\r\nLG_MAIN_CNT=0\r\n[LG_MAIN]\r\n[LG_VAR_DEF]\r\n"
+          "VAR_TYPE_00=LONG\r\nVAR_NAME_00=count\r\nVAR_TYPE_01=LONG\r\nVAR_NAME_01=Count\r\n"
+          "VAR_TYPE_02=LONG\r\nVAR_NAME_02=\"count  \"\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
+    expectFindings(
+        {"LG_VAR_DEF:VAR_NAME_02: warning: variable 02 has the name \"count\" of variable 00: in a test "
+         "script, var \"count\" names variable 00"});
+}
+
 TEST_F(Check, LinesTheReaderPassesOverOrReadsOtherwiseThanTheyLook) {
     write(
         "[LG_CONTENTS]\r\nLG_MAIN_CNT 1\r\nLG_MAIN_CNT=0\r\n[LG_MAIN\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
