@@ -161,6 +161,10 @@ private:
         const std::string_view a = kind(kAction);
         if (a == codes::kOut || a == codes::kOutr) {
             pinCode("action", kAction, false, {});
+            if (isPinCode(dataText(kAction)) && decodePinCode(line_.data(kAction)).port != 1)
+                warn("action: pin code " + quoted(dataText(kAction)) + " names port " +
+                     std::string(dataText(kAction).substr(0, 1)) + ", but " + quoted(kindText(kAction)) +
+                     " always sets port 1");
             unusedDetails();
         } else if (a == codes::kCalc) {
             variable("CALC target", kAction, "the line does nothing");

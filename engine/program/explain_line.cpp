@@ -49,6 +49,11 @@ std::string pinText(std::string_view code) {
     return std::string("ポート").append(midChars(code, 0, 1)).append(" ピン").append(midChars(code, 1, 2));
 }
 
+// An output action sets port 1 whatever port digit its pin code holds: "ポート1 ピン" + the two digits.
+std::string outputPinText(std::string_view code) {
+    return std::string("ポート1 ピン").append(midChars(code, 1, 2));
+}
+
 std::string connectiveSegment(std::string_view kind) {
     if (kind == codes::kNew) return {};
     if (kind == codes::kNext) return "　･･･";
@@ -78,7 +83,7 @@ std::string actionSegment(std::string_view kindText, std::string_view data) {
     if (code == codes::kNone) return {};
     const std::string_view name = trimSpaces(midChars(kindText, 5)); // the label after "OUT :"
     if (code == codes::kOut || code == codes::kOutr)
-        return "[処理] " + pinText(data) + ' ' + std::string(name);
+        return "[処理] " + outputPinText(data) + ' ' + std::string(name);
     return "[処理] " + std::string(name);
 }
 

@@ -15,7 +15,8 @@ struct LineTexts {
     std::string actionKind, actionData;
 };
 
-// Five segments (connective, object, comparison, value, action) joined by single spaces.
+// Five segments (connective, object, comparison, value, action) joined by single spaces. The pins of "OUT "
+// and "OUTR" read as port 1's, the port they set, whatever port digit the pin code holds.
 std::string explainLine(const LineTexts& line);
 
 } // namespace zelk

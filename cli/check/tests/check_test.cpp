@@ -149,7 +149,8 @@ TEST_F(Check, PinStateTestsAndPinCodesTheEngineCannotUse) {
              {{"NEW ", "PIN ", "101", "STS ", "CHANGE"}},
              {{"NEW ", "PIN ", "101", "STS ", "ELEC"}},
              {{"NEW ", "PIN ", "000", "STS ", "ELEC"}},
-             {{"NEW ", "PIN ", "100", "STS ", "STOP->ELEC"}}});
+             {{"NEW ", "PIN ", "100", "STS ", "STOP->ELEC"}},
+             {{"NONE", "", "", "", "", "", "", "OUTR", "00E"}}});
     expectFindings({
         "LG_MAIN:0000: warning: pin-state test on an object of kind \"VAR \", not a pin: the condition is "
         "never true",
@@ -168,7 +169,11 @@ TEST_F(Check, PinStateTestsAndPinCodesTheEngineCannotUse) {
         "runs, port 1's newest and previous values are both the last cycle's output",
         "LG_MAIN:0005: warning: object: pin code \"000         \" selects no pin: \"ELEC\" is always true",
         "LG_MAIN:0006: warning: comparison: \"STOP->ELEC  \" on a port-1 pin is never true",
+        "LG_MAIN:0007: warning: action: pin code \"00E         \" names port 0, but \"OUTR\" always sets "
+        "port 1",
     });
+    EXPECT_NE(out.str().find("0007 NONE    [処理] ポート1 ピン0E 反転出力\n"), std::string::npos)
+        << out.str();
 }
 
 TEST_F(Check, GroupsTheLineDoesNotUseAndLinesThatNeverAct) {

@@ -71,7 +71,7 @@ TEST(ExplainLine, StateComparisonsShowTheirLabelAndOutputsTheirPins) {
     EXPECT_EQ(explainLine(line), u" ポート0 ピンA5 電断->通電  [処理] ポート1 ピン01 反転出力"_s);
     line.comparisonKind = u"NONE:なし"_s; // the data of a comparison without kind is not shown
     line.actionData = {};
-    EXPECT_EQ(explainLine(line), u" ポート0 ピンA5   [処理] ポート ピン 反転出力"_s);
+    EXPECT_EQ(explainLine(line), u" ポート0 ピンA5   [処理] ポート1 ピン 反転出力"_s);
 }
 
 } // namespace

@@ -118,7 +118,7 @@ TEST_F(Composer, SettingALineWritesItsFieldsAndKeepsColumnTwo) {
     EXPECT_EQ(rowTexts(form->grdLg, 2).mid(0, 11),
               QStringList({"0001", "NEW ", "kept        ", "VAR ", "123456789012", "COMP",
                            ">=          ", "CNST", "-5          ", "OUT ", u"aＡＢＣＤＥ "_s}));
-    EXPECT_EQ(c().LblExplain->text(), u"  >= -5 [処理] ポートa ピンＡＢ 固定出力"_s);
+    EXPECT_EQ(c().LblExplain->text(), u"  >= -5 [処理] ポート1 ピンＡＢ 固定出力"_s);
     form->cmdOK->click();
     EXPECT_NE(
         fileBytes().indexOf("LG_COMP_0001=NEW ,kept        ,VAR ,123456789012,COMP,>=          ,CNST,-5  "

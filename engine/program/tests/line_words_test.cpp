@@ -15,6 +15,9 @@ TEST(LineWords, FieldsShowAsTheListItemsThatBeginWithThem) {
                      "101         "}),
               " ポート0 ピン01 電断  [処理] ポート1 ピン01 反転出力")
         << "the padding makes the match exact: STOP is not STOP->ELEC";
+    EXPECT_EQ(words({"NONE", "NONE", "", "NONE", "", "NONE", "", "OUT ", "00E         "}),
+              "NONE    [処理] ポート1 ピン0E 固定出力")
+        << "an output always sets port 1, whatever the pin code's port digit";
     const std::vector<std::string> variables{variableItem(0, "  COUNT "), variableItem(3, "総数")};
     EXPECT_EQ(variables[1], "03          :総数");
     EXPECT_EQ(words({"AND ", "VAR ", "03          ", "COMP", "<=          ", "CNST", "-5          ", "CALC",
