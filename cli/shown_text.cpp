@@ -93,4 +93,10 @@ std::string quoted(std::string_view cp932) {
     return show(codepage::fromCp932ToUtf8(cp932), true, cp932.size());
 }
 
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
+        if ((length = utf8Length(text, i)) == 0) return false;
+    return true;
+}
+
 } // namespace zelk::cli

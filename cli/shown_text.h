@@ -13,6 +13,8 @@ inline constexpr std::size_t kShownCharacters = 64;
 // The length of the well-formed UTF-8 sequence at text[at] (no overlong forms, no surrogates, nothing past
 // U+10FFFF), or 0 when none starts there.
 std::size_t utf8Length(std::string_view text, std::size_t at);
+// Whether the text is well-formed UTF-8 throughout.
+bool isUtf8(std::string_view text);
 
 // UTF-8 text with every control character and every byte that is no UTF-8 escaped, whole: bytes as \xNN
 // (TAB as \t), the controls U+0080 to U+009F as \u0080.

@@ -45,6 +45,16 @@ TEST_F(TestCommand, RunsAScriptOnTheCurrentFoldersProgram) {
         << failure;
 }
 
+TEST_F(TestCommand, AnInputPressedAtTheStartIsReadByTheFirstCycle) {
+    // The sample's output 1 follows input 1; pressed at 0 ms, the first cycle has not read it yet.
+    std::ofstream(dir.path() / "start.test") << "start press 1\n0 expect out 1 on\n";
+    std::ofstream(dir.path() / "later.test") << "0 press 1\n0 expect out 1 on\n";
+    EXPECT_EQ(std::get<0>(run({"start.test"})), 0);
+    const auto [status, out, err] = run({"later.test"});
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("1 expectation, 0 held, 1 failed"), std::string::npos) << out << err;
+}
+
 } // namespace
 } // namespace zelk
 

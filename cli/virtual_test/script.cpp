@@ -8,22 +8,7 @@
 #include <limits>
 
 namespace zelk::vtest {
-namespace {
 
-constexpr std::int64_t kMaxMs = 24LL * 3600 * 1000; // a day: longer runs are typing mistakes
-
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
-        if ((length = cli::utf8Length(text, i)) == 0) return false;
-    return true;
-}
-
-struct Token {
-    std::string text;
-    bool quoted = false;
-};
-
-// Splits a line into words and quoted texts ("..." with \" \\ \t escapes); '#' outside quotes ends it.
 bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error) {
     tokens.clear();
     std::size_t i = 0;
@@ -64,7 +49,6 @@ bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
     return true;
 }
 
-// A decimal number, or hexadecimal with 0x; a sign is allowed where signed is set.
 std::optional<std::int64_t> parseInteger(std::string_view text, bool isSigned) {
     bool negative = false;
     if (isSigned && !text.empty() && (text[0] == '-' || text[0] == '+')) {
@@ -81,6 +65,22 @@ std::optional<std::int64_t> parseInteger(std::string_view text, bool isSigned) {
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return negative ? -value : value;
 }
+
+std::optional<Relation> parseRelation(std::string_view text) {
+    for (const auto& [name, relation] : {std::pair{"=", Relation::Eq},
+                                         {"<>", Relation::Ne},
+                                         {"!=", Relation::Ne},
+                                         {"<", Relation::Lt},
+                                         {">", Relation::Gt},
+                                         {"<=", Relation::Le},
+                                         {">=", Relation::Ge}})
+        if (text == name) return relation;
+    return std::nullopt;
+}
+
+namespace {
+
+constexpr std::int64_t kMaxMs = 24LL * 3600 * 1000; // a day: longer runs are typing mistakes
 
 // A time: digits with an optional unit, on the cycle grid. Returns the cycle.
 std::optional<std::int64_t> parseTime(std::string_view text, std::string& error) {
@@ -106,18 +106,6 @@ std::optional<std::int64_t> parseTime(std::string_view text, std::string& error)
         return std::nullopt;
     }
     return value / kCycleMs;
-}
-
-std::optional<Relation> parseRelation(std::string_view text) {
-    for (const auto& [name, relation] : {std::pair{"=", Relation::Eq},
-                                         {"<>", Relation::Ne},
-                                         {"!=", Relation::Ne},
-                                         {"<", Relation::Lt},
-                                         {">", Relation::Gt},
-                                         {"<=", Relation::Le},
-                                         {">=", Relation::Ge}})
-        if (text == name) return relation;
-    return std::nullopt;
 }
 
 // The tokens from first on, joined by spaces: as written, or as a message shows them (escaped, cut).
@@ -263,7 +251,7 @@ std::optional<Script> parseScript(std::string_view text, ScriptError& error) {
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
         std::string message;
-        if (!isUtf8(line)) return fail("not UTF-8 text (save the script as UTF-8)");
+        if (!cli::isUtf8(line)) return fail("not UTF-8 text (save the script as UTF-8)");
         if (!tokenize(line, tokens, message)) return fail(message);
         if (tokens.empty()) continue;
         if (tokens[0].quoted) return fail("a line starts with a time or 'run'");
@@ -276,6 +264,16 @@ std::optional<Script> parseScript(std::string_view text, ScriptError& error) {
             if (!runCycles) return fail(message);
             if (*runCycles == 0) return fail("the run needs at least one cycle (10 ms)");
             runLine = number;
+            continue;
+        }
+
+        if (tokens[0].text == "start") { // the board's inputs as the run starts: what its first cycle reads
+            std::optional<vboard::InputCommand> command;
+            if (tokens.size() < 2 || tokens[1].text == "expect" ||
+                !vboard::parseInputLine(joined(tokens, 1, false), command, message) || !command)
+                return fail(
+                    "'start' takes an input change: start press N, start release N or start port0 VALUE");
+            script.inputs.push_back({kStartCycle, *command});
             continue;
         }
 

@@ -2,6 +2,7 @@
 // A test script for a logic program: input changes and expectations at times from the start of a run, and
 // the run's length. One statement per line, the time first:
 //
+//   start press 2                     input pin 2 energized as the run starts: the first cycle reads it
 //   100 press 0                       input pin 0 energized (also: release N, port0 VALUE)
 //   150 expect out 0 on               output pin 0 energized after the cycle at 150 ms
 //   100..500 expect var 1 = 1         holds after at least one cycle of the window
@@ -22,6 +23,9 @@
 namespace zelk::vtest {
 
 inline constexpr std::int64_t kCycleMs = 10;
+// The cycle of an input change written "start PRESS...": made before the run starts, so the first cycle
+// reads it.
+inline constexpr std::int64_t kStartCycle = -1;
 
 struct InputStep {
     std::int64_t cycle = 0;
@@ -60,5 +64,17 @@ struct ScriptError {
 std::optional<Script> parseScript(std::string_view text, ScriptError& error);
 
 bool compare(Relation relation, std::int32_t seen, std::int32_t expected);
+
+// The words of a script line, shared with the other languages in its style.
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+// Splits a line into words and quoted texts ("..." with \" \\ \t escapes); '#' outside quotes ends it.
+bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error);
+// A decimal number, or hexadecimal with 0x; a sign is allowed where signed is set.
+std::optional<std::int64_t> parseInteger(std::string_view text, bool isSigned);
+// "=", "<>" (or "!="), "<", ">", "<=", ">=".
+std::optional<Relation> parseRelation(std::string_view text);
 
 } // namespace zelk::vtest

@@ -81,7 +81,9 @@ VirtualRun::~VirtualRun() {
     engine_->closeWithoutLogFile();
 }
 
-bool VirtualRun::open(std::string& error) {
+bool VirtualRun::open(std::string& error, std::span<const InputStep> inputs) {
+    for (const InputStep& step : inputs)
+        if (step.cycle == kStartCycle) vboard::applyInput(board_, step.command);
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(programPath_, ignored) || !std::ifstream(programPath_)) {
         error = "cannot read the program " + programPath_;
@@ -94,15 +96,21 @@ bool VirtualRun::open(std::string& error) {
     return true;
 }
 
+int variableNumber(const Program& program, std::string_view name) {
+    const std::string wanted = codepage::toCp932(name);
+    const int count = std::clamp<std::int32_t>(program.variableCount, 0, kVariableCount);
+    for (int i = 0; i < count; ++i)
+        if (trimmedName(program.variables[i]) == wanted) return i;
+    return -1;
+}
+
 bool VirtualRun::bindVariables(Script& script, ScriptError& error) const {
     const Program& program = engine_->program();
     const int count = std::clamp<std::int32_t>(program.variableCount, 0, kVariableCount);
     for (Expectation& e : script.expectations) {
         if (e.subject != Subject::Variable) continue;
         if (e.index < 0) {
-            const std::string name = codepage::toCp932(e.name);
-            for (int i = 0; i < count && e.index < 0; ++i)
-                if (trimmedName(program.variables[i]) == name) e.index = i;
+            e.index = variableNumber(program, e.name);
             if (e.index < 0) {
                 error = {e.line, "the program has no variable named " + shownUtf8(e.name)};
                 return false;
@@ -191,6 +199,8 @@ std::vector<Outcome> VirtualRun::run(const Script& script, std::span<CycleListen
     active.reserve(script.expectations.size());
     std::size_t nextExpectation = 0;
     std::size_t nextInput = 0;
+    while (nextInput < script.inputs.size() && script.inputs[nextInput].cycle == kStartCycle)
+        ++nextInput; // made by open()
     std::size_t logFill = engine_->logBuffer().contents().size();
 
     for (std::int64_t cycle = 0; cycle < script.cycles; ++cycle) {

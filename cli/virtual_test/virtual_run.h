@@ -40,6 +40,10 @@ struct Outcome {
     std::string seen;       // for a failure: what was seen there (UTF-8)
 };
 
+// The number of the first of the program's variables with this name (UTF-8, compared without the padding
+// of the stored name), or -1.
+int variableNumber(const Program& program, std::string_view name);
+
 class VirtualRun {
 public:
     explicit VirtualRun(std::string programPath);
@@ -47,9 +51,9 @@ public:
     VirtualRun(const VirtualRun&) = delete;
     VirtualRun& operator=(const VirtualRun&) = delete;
 
-    // Loads the program and starts the run. False with a message when the program file cannot be read or
-    // the engine does not start.
-    bool open(std::string& error);
+    // Makes the input changes of the start (those of kStartCycle among inputs), loads the program and starts
+    // the run. False with a message when the program file cannot be read or the engine does not start.
+    bool open(std::string& error, std::span<const InputStep> inputs = {});
     // The loaded program; it may be changed before run().
     Program& program() { return engine_->program(); }
 

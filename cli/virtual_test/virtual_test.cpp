@@ -1,6 +1,7 @@
 #include "cli/virtual_test/virtual_test.h"
 
 #include "cli/virtual_test/script.h"
+#include "cli/virtual_test/script_files.h"
 #include "cli/virtual_test/text.h"
 #include "cli/virtual_test/timing_svg.h"
 #include "cli/virtual_test/trace_csv.h"
@@ -35,28 +36,6 @@ namespace fs = std::filesystem;
 using profile::detail::FileMeta;
 using profile::detail::ReadStatus;
 
-// Reads the script: only a regular file of at most kMaxScriptBytes, so that a device or a FIFO named as
-// the script neither blocks the test nor fills the memory. Empty text: why it cannot be read.
-std::string readScript(const std::string& path, std::string& text) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return fs::exists(path, ec) ? "is not a regular file" : "does not exist";
-    if (fs::file_size(path, ec) > kMaxScriptBytes) return "is larger than 1 MiB";
-    if (profile::detail::readWholeFile(path, text) != ReadStatus::Ok) return "is unreadable";
-    return {};
-}
-
-// Whether a and b name one file: the same existing file (a link to it counts) or, for a file still
-// to be made, the same place.
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    const fs::path placeA = fs::weakly_canonical(fs::absolute(a, ec), ec);
-    if (ec) return false;
-    const fs::path placeB = fs::weakly_canonical(fs::absolute(b, ec), ec);
-    return !ec && placeA == placeB;
-}
-
 // Why an output may not be written to name, or empty. An output never replaces the program, the script
 // or the other output, and never a device or a folder.
 std::string outputRefusal(const TestFiles& files, const std::string& name, const std::string& other) {
@@ -70,18 +49,6 @@ std::string outputRefusal(const TestFiles& files, const std::string& name, const
     return {};
 }
 
-// Writes content to name in one step: a temporary file beside it is renamed into place only when complete,
-// so a failed write leaves what was there before.
-bool writeOutput(const std::string& name, std::string_view content) {
-    const std::optional<std::string> target = profile::detail::resolveSymlinks(name);
-    if (!target) return false;
-    std::string previous;
-    FileMeta meta;
-    const ReadStatus status = profile::detail::readWholeFile(*target, previous, &meta);
-    if (status == ReadStatus::Failed) return false;
-    return profile::detail::replaceFile(*target, content, status == ReadStatus::Ok ? &meta : nullptr);
-}
-
 } // namespace
 
 const std::string_view kScriptHelp =
@@ -89,6 +56,7 @@ const std::string_view kScriptHelp =
     "ms from the start of the run (or with a unit: ms, s, min, h) on the 10 ms cycle\n"
     "grid; an input changed at T is read by the cycle at T + 10 ms.\n"
     "  100 press 0                     input pin 0 energized (release 0, port0 0xFE)\n"
+    "  start press 2                   an input as the run starts: the first cycle reads it\n"
     "  150 expect port1 = 0x0E         after the cycle at 150 ms (also <> < > <= >=)\n"
     "  150 expect out 0 on             output pin 0 energized (off: released)\n"
     "  100..500 expect var 1 >= 2      after a cycle of the window (var NUMBER|NAME)\n"
@@ -126,7 +94,7 @@ int runTest(const TestFiles& files, std::ostream& out, std::ostream& err) {
 
     VirtualRun run(files.program);
     std::string error;
-    if (!run.open(error)) {
+    if (!run.open(error, script->inputs)) {
         err << "zelkctl test: " << error << "\n";
         return kCannotTest;
     }

@@ -13,9 +13,6 @@ inline constexpr int kAllHeld = 0;
 inline constexpr int kSomeFailed = 1;
 inline constexpr int kCannotTest = 2; // bad script, unreadable script or program, unwritable output
 
-// The largest script read, in bytes.
-inline constexpr std::uintmax_t kMaxScriptBytes = 1 << 20;
-
 struct TestFiles {
     std::string script{};
     std::string program = "LogicCtl.ini";
