@@ -1,5 +1,6 @@
 #include "cli/test_command.h"
 
+#include "cli/check/text_check.h"
 #include "cli/virtual_test/virtual_test.h"
 
 #include <iostream>
@@ -27,7 +28,8 @@ constexpr std::string_view kIntroduction =
     "No board is used and nothing waits: an hour of control takes under a second.\n"
     "The program's own log file is not written. The trace and the diagram replace\n"
     "their files only when complete, and never the program or the script. A script\n"
-    "is a regular file of at most 1 MiB; its times reach at most 24 h.\n"
+    "is a regular file of at most 1 MiB; its times reach at most 24 h. A program that\n"
+    "check finds empty or unreadable (no LG_MAIN, UTF-16, ...) is warned of first.\n"
     "\n";
 
 int run(const Arguments& arguments) {
@@ -39,6 +41,9 @@ int run(const Arguments& arguments) {
             if (value->empty()) return usageError(kTestCommand, std::string(option) + " needs a file name");
             *file = *value;
         }
+    // A program that the engine reads as nothing would pass many a script in silence.
+    for (const check::Finding& finding : check::textFindings(files.program))
+        std::cerr << check::location(files.program, finding) << ": warning: " << finding.message << '\n';
     return vtest::runTest(files, std::cout, std::cerr);
 }
 

@@ -420,5 +420,18 @@ TEST(CheckCommandLine, ZelkctlChecksLogicCtlIniInTheCurrentFolder) {
     EXPECT_EQ(zelkctl({"check", "a.ini", "b.ini"})->wait(), 64);
 }
 
+TEST(CheckCommandLine, ZelkctlTestWarnsOfAProgramTheEngineReadsAsNothingAndRunsItAllTheSame) {
+    test::TempDir dir;
+    std::ofstream(dir.path() / "LogicCtl.ini", std::ios::binary) << std::string("\xFF\xFE[\0L\0", 6);
+    std::ofstream(dir.path() / "t.test") << "100 expect out 0 off\n";
+    test::ChildProcess zelkctl(
+        {{ZELKCTL, "test", "t.test"}, {}, dir.path(), dir.file("out"), dir.file("err")});
+    EXPECT_EQ(zelkctl.wait(), 0) << "the status is the test's";
+    EXPECT_EQ(zelkctl.err(),
+              "LogicCtl.ini: warning: the file is UTF-16 text: the engine reads code page 932 and "
+              "finds none of its sections and keys\n");
+    EXPECT_NE(zelkctl.out().find("1 expectation, 1 held"), std::string::npos) << zelkctl.out();
+}
+
 } // namespace
 } // namespace zelk::check
