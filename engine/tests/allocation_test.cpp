@@ -2,8 +2,8 @@
 #include "engine.h"
 #include "fake_platform.h"
 #include "mixed_block.h"
-#include "test_files.h"
 #include "testing/allocation_counter.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 

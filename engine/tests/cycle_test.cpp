@@ -1,9 +1,9 @@
 // The control cycle, driven one period at a time against an in-process board model.
 #include "engine.h"
 #include "fake_platform.h"
-#include "line_builder.h"
 #include "messages.h"
-#include "test_files.h"
+#include "testing/program_builder.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -32,23 +32,12 @@ protected:
     ~Cycle() override { engine->close(); }
 
     // Writes LogicCtl.ini with the lines as LG_MAIN, and the CSV log name unless csv is empty.
-    void program(std::initializer_list<std::string> lines, const std::string& csv = "log.csv",
-                 const std::string& variables = "") {
-        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
-                           "\r\n[LG_VAR_DEF]\r\n";
-        for (int i = 0; i < 8; ++i)
-            text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
-        text += variables + "[LG_MAIN]\r\n";
-        int n = 0;
-        for (const std::string& line : lines) {
-            char key[16];
-            std::snprintf(key, sizeof key, "%04d", n++);
-            text += std::string("LG_COMP_") + key + "=" + line.substr(0, 90) + "\r\n";
-            text += std::string("LG_PROC_") + key + "=" + line.substr(90) + "\r\n";
-        }
+    void program(const std::vector<std::string>& lines, const std::string& csv = "log.csv") {
+        test::ProgramBuilder file;
+        file.longVariables(8).lines(lines);
         // Joined as bytes: the name is code page 932, which a path object would take for the system's.
-        if (!csv.empty()) text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.cwd() + "/" + csv + "\r\n";
-        test::writeFile(dir.file("LogicCtl.ini"), text);
+        if (!csv.empty()) file.logFile(dir.cwd() + "/" + csv);
+        file.write(dir.file("LogicCtl.ini"));
     }
     void start() {
         ASSERT_EQ(engine->open(), 1);
@@ -203,10 +192,7 @@ TEST_F(Cycle, TheLogFileIsWrittenAtCloseOnlyWhenNamed) {
 }
 
 TEST_F(Cycle, ARelativeLogNameResolvesAgainstTheCurrentDirectoryAtClose) {
-    std::string text =
-        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" + kLogPassage10ms.substr(0, 90) +
-        "\r\nLG_PROC_0000=" + kLogPassage10ms.substr(90) + "\r\n[LOG_CSV]\r\nCSV_FNAME=relative.csv\r\n";
-    test::writeFile(dir.file("LogicCtl.ini"), text);
+    test::ProgramBuilder().lines({kLogPassage10ms}).logFile("relative.csv").write(dir.file("LogicCtl.ini"));
     test::TempDir elsewhere;
     const auto previous = std::filesystem::current_path();
     start();

@@ -1,10 +1,10 @@
 // The engine against virtual boards through real sockets, with the real timer.
 #include "engine.h"
 #include "hid/unique_fd.h"
-#include "line_builder.h"
 #include "socket_platform.h"
-#include "test_files.h"
 #include "testing/eventually.h"
+#include "testing/program_builder.h"
+#include "testing/temp_dir.h"
 #include "virtual_board/board_server.h"
 
 #include <gtest/gtest.h>
@@ -46,10 +46,7 @@ protected:
     EndToEnd() {
         const std::string toggle =
             lineText({{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}});
-        test::writeFile(dir.file("LogicCtl.ini"),
-                        "[LG_CONTENTS]\r\nLG_MAIN_CNT=1\r\n[LG_MAIN]\r\nLG_COMP_0000=" +
-                            toggle.substr(0, 90) + "\r\nLG_PROC_0000=" + toggle.substr(90) +
-                            "\r\n[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n");
+        test::ProgramBuilder().lines({toggle}).logFile(dir.file("log.csv")).write(dir.file("LogicCtl.ini"));
     }
     // The board answers like hardware: real-time where allowed, so a busy machine costs no failed reads.
     std::unique_ptr<vboard::BoardServer> serve(vboard::BoardModel& model, const std::string& name) {

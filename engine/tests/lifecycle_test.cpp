@@ -2,7 +2,7 @@
 #include "engine.h"
 #include "fake_platform.h"
 #include "messages.h"
-#include "test_files.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // A full 128-line LG_MAIN mixing every connective, comparison, pin-state test, CALC with three operators
 // and OUTR: the block of the allocation test and of the block-run benchmark.
-#include "line_builder.h"
 #include "program.h"
+#include "testing/program_builder.h"
 
 #include <array>
 #include <cstring>

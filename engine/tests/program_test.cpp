@@ -1,7 +1,8 @@
 // Loading LogicCtl.ini into the engine's tables.
 #include "program.h"
 #include "program/codes.h"
-#include "test_files.h"
+#include "testing/program_builder.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Conditions, the condition chain, system variables and the actions of a logic program.
 #include "event_log.h"
 #include "fake_platform.h"
-#include "line_builder.h"
 #include "log_buffer.h"
 #include "rules.h"
+#include "testing/program_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -43,23 +43,8 @@ protected:
     std::string row(std::initializer_list<G> details) {
         std::vector<G> all{{"NONE"}, {"NONE"}, {"NONE"}, {"NONE"}, {"LOG "}};
         all.insert(all.end(), details.begin(), details.end());
-        LineRecord line;
-        const std::string text = lineTextOf(all);
-        std::memcpy(line.bytes.data(), text.data(), kLineBytes);
-        line.terminateFields(Group::C0, Group::P6);
         RowBuffer buffer;
-        return std::string(rules.buildRow(line, buffer));
-    }
-    static std::string lineTextOf(const std::vector<G>& groups) {
-        std::string text;
-        for (std::size_t g = 0; g < 12; ++g) {
-            const G group = g < groups.size() ? groups[g] : G{"NONE"};
-            std::string kind(group.kind), data(group.data);
-            kind.resize(4, ' ');
-            data.resize(12, ' ');
-            text += kind + ',' + data + ',';
-        }
-        return text;
+        return std::string(rules.buildRow(makeLine(all), buffer));
     }
     // Pushes a new port-0 sample as the cycle does.
     void sample(std::uint8_t value) {
@@ -198,12 +183,8 @@ protected:
         var(2).value = start;
         std::vector<G> all{{"NONE"}, {"NONE"}, {"NONE"}, {"NONE"}, {"CALC", "02"}};
         all.insert(all.end(), details.begin(), details.end());
-        const std::string text = lineTextOf(all);
-        LineRecord line;
-        std::memcpy(line.bytes.data(), text.data(), kLineBytes);
-        line.terminateFields(Group::C0, Group::P6);
         std::uint8_t output = 0;
-        rules.performAction(line, output);
+        rules.performAction(makeLine(all), output);
         return var(2).value;
     }
 };

@@ -1,10 +1,10 @@
 // The virtual run against a real-time one: the same program and inputs give the same port-1 sequence, LOG
 // rows and counters when the engine runs on its own timer against kaldex-sim.
 #include "cli/virtual_test/virtual_run.h"
-#include "line_builder.h"
 #include "socket_platform.h"
-#include "test_files.h"
 #include "testing/child_process.h"
+#include "testing/program_builder.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -59,19 +59,8 @@ TEST(Equivalence, VirtualAndRealTimeRunsAgree) {
     constexpr int kRunMs = 1300;
 
     test::TempDir dir, boards;
-    std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=4\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
-                       "\r\n[LG_VAR_DEF]\r\n";
-    for (int i = 0; i < 4; ++i)
-        text += "VAR_TYPE_0" + std::to_string(i) + "=LONG\r\n";
-    text += "[LG_MAIN]\r\n";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string key = "000" + std::to_string(i);
-        text += "LG_COMP_" + key + "=" + lines[i].substr(0, 90) + "\r\nLG_PROC_" + key + "=" +
-                lines[i].substr(90) + "\r\n";
-    }
-    text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n";
     const std::string program = dir.file("equivalence.ini");
-    test::writeFile(program, text);
+    test::ProgramBuilder().longVariables(4).lines(lines).logFile(dir.file("log.csv")).write(program);
 
     // Virtual time.
     std::string scriptText = "run " + std::to_string(kRunMs) + "\n";

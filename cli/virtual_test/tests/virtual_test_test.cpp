@@ -1,8 +1,8 @@
 // zelkctl test as a user meets it: exit statuses, the report of failed expectations, the trace and the
 // timing diagram.
 #include "cli/virtual_test/virtual_test.h"
-#include "line_builder.h"
-#include "test_files.h"
+#include "testing/program_builder.h"
+#include "testing/test_files.h"
 
 #include <expat.h>
 #include <gtest/gtest.h>
@@ -27,17 +27,12 @@ const std::vector<std::string> kCounter = {
 class VirtualTest : public ::testing::Test {
 protected:
     VirtualTest() {
-        std::string text =
-            "[LG_CONTENTS]\r\nVARIABLE_CNT=2\r\nLG_MAIN_CNT=" + std::to_string(kCounter.size()) +
-            "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_TYPE_01=LONG\r\nVAR_NAME_01=count\r\n"
-            "[LG_MAIN]\r\n";
-        for (std::size_t i = 0; i < kCounter.size(); ++i) {
-            const std::string key = "000" + std::to_string(i);
-            text += "LG_COMP_" + key + "=" + kCounter[i].substr(0, 90) + "\r\nLG_PROC_" + key + "=" +
-                    kCounter[i].substr(90) + "\r\n";
-        }
-        text += "[LOG_CSV]\r\nCSV_FNAME=" + dir.file("log.csv") + "\r\n";
-        test::writeFile(program, text);
+        test::ProgramBuilder()
+            .longVariables(2)
+            .variable(keys::kVarName, 1, "count")
+            .lines(kCounter)
+            .logFile(dir.file("log.csv"))
+            .write(program);
     }
     int run(const std::string& scriptText, TestFiles files = {}) {
         test::writeFile(script, scriptText);

@@ -16,17 +16,14 @@ using namespace Qt::Literals::StringLiterals;
 
 // A file with n lines in LG_MAIN: line i acts on the output pattern i ("OUT ", "1" + two hex digits).
 QByteArray fileWithLines(int n, const QByteArray& csv = "log.csv") {
-    QByteArray text =
-        "[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\nLG_MAIN_CNT=" + QByteArray::number(n) + "\r\n[LG_MAIN]\r\n";
+    std::vector<std::string> lines;
     for (int i = 0; i < n; ++i) {
-        const QByteArray key = QByteArray::number(i).rightJustified(4, '0');
         const std::string data =
             "1" + QByteArray::number(i, 16).toUpper().rightJustified(2, '0').toStdString();
-        text += "LG_COMP_" + key + "=" +
-                lineValue({kNoneGroup, kNoneGroup, kNoneGroup, kNoneGroup, group("OUT ", data)}, 5) +
-                "\r\nLG_PROC_" + key + "=" + lineValue({}, 7) + "\r\n";
+        lines.push_back(test::lineText({{"NONE"}, {"NONE"}, {"NONE"}, {"NONE"}, {"OUT ", data}}));
     }
-    return text + "[LOG_CSV]\r\nCSV_FNAME=" + csv + "\r\n";
+    return QByteArray::fromStdString(
+        test::ProgramBuilder().variableCount(8).lines(lines).logFile(csv.toStdString()).text());
 }
 
 // The action data of row r: the line's identity in fileWithLines.

@@ -4,6 +4,7 @@
 #include "common/ansi.h"
 #include "common/ini.h"
 #include "logic_editor/grid_cells.h"
+#include "testing/program_builder.h"
 #include "testing/recorded_messages.h"
 #include "testing/work_folder_scope.h"
 
@@ -19,18 +20,16 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace zelk::console::testing {
 
-// One group of a line value as stored: the kind padded to 4 bytes, ",", the data padded to 12, ",".
-inline QByteArray group(const std::string& kind, const std::string& data = "") {
-    std::string k = kind, d = data;
-    k.resize(4, ' ');
-    d.resize(12, ' ');
-    return QByteArray::fromStdString(k + "," + d + ",");
+// One group of a line value as stored (test::group).
+inline QByteArray group(std::string_view kind, std::string_view data = "") {
+    return QByteArray::fromStdString(test::group(kind, data));
 }
-inline const QByteArray kNoneGroup = "NONE,            ,";
+inline const QByteArray kNoneGroup = group("NONE");
 
 // A line value of the given groups, filled up with "NONE" groups to count groups.
 inline QByteArray lineValue(std::initializer_list<QByteArray> groups, int count) {

@@ -3,9 +3,9 @@
 #include "common/ansi.h"
 #include "engine_rigs.h"
 #include "hid/backends.h"
-#include "line_builder.h"
 #include "loop_script.h"
 #include "main/frm_zelk.h"
+#include "testing/program_builder.h"
 #include "testing/recorded_messages.h"
 
 #include <QLabel>
@@ -24,8 +24,11 @@ protected:
         directory.write(QStringLiteral("ZELK_SCR.ini"), screenSettings("0"));
         directory.write(
             QStringLiteral("LogicCtl.ini"),
-            logicProgram({test::lineText(
-                {{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}})}));
+            QByteArray::fromStdString(
+                test::ProgramBuilder()
+                    .lines({test::lineText(
+                        {{"NEW "}, {"PIN ", "001"}, {"STS ", "STOP->ELEC"}, {"NONE"}, {"OUTR", "101"}})})
+                    .text()));
         form = std::make_unique<frmZELK>(rig);
     }
     QString cell(int row, int column) const { return form->gridText(row, column); }

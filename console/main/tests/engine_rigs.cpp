@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 namespace zelk::console::testing {
@@ -102,20 +101,6 @@ CtlData SocketRig::data() const {
     CtlData d{};
     engine_->getCtlData(d);
     return d;
-}
-
-QByteArray logicProgram(const std::vector<std::string>& lines) {
-    QByteArray text = "[LG_CONTENTS]\r\nLG_MAIN_CNT=" + QByteArray::number(static_cast<int>(lines.size())) +
-                      "\r\n[LG_MAIN]\r\n";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        char number[8];
-        std::snprintf(number, sizeof number, "%04d", static_cast<int>(i));
-        text += QByteArray("LG_COMP_") + number + '=' + QByteArray::fromStdString(lines[i].substr(0, 90)) +
-                "\r\n";
-        text +=
-            QByteArray("LG_PROC_") + number + '=' + QByteArray::fromStdString(lines[i].substr(90)) + "\r\n";
-    }
-    return text;
 }
 
 QByteArray screenSettings(const QByteArray& elecOnDsp) {

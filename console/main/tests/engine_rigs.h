@@ -109,10 +109,6 @@ private:
     std::unique_ptr<vboard::BoardServer> server_;
 };
 
-// A logic program of the given LG_MAIN lines (each 216 bytes, as the editors write them) with no variables
-// and no log file.
-QByteArray logicProgram(const std::vector<std::string>& lines);
-
 // ZELK_SCR.ini with the given display mode (ELEC_ON_DSP text) and the shipped sample's other values.
 QByteArray screenSettings(const QByteArray& elecOnDsp = "0");
 

@@ -2,9 +2,9 @@
 // one at a time (board model in-process), so every poll sees a known engine state.
 #include "common/ansi.h"
 #include "engine_rigs.h"
-#include "line_builder.h"
 #include "loop_script.h"
 #include "main/frm_zelk.h"
+#include "testing/program_builder.h"
 #include "testing/recorded_messages.h"
 
 #include <QApplication>
@@ -39,7 +39,8 @@ protected:
     Monitor() {
         recordedMessages().clear();
         directory.write(QStringLiteral("ZELK_SCR.ini"), screenSettings("0"));
-        directory.write(QStringLiteral("LogicCtl.ini"), logicProgram(togglingProgram()));
+        directory.write(QStringLiteral("LogicCtl.ini"),
+                        QByteArray::fromStdString(test::ProgramBuilder().lines(togglingProgram()).text()));
         form = std::make_unique<frmZELK>(rig);
         form->setSleepFunction([this](int ms) { sleeps.push_back(ms); });
     }

@@ -1,5 +1,5 @@
 #pragma once
-// Temporary directories and files for engine tests.
+// Temporary directories and whole files for tests.
 #include "testing/temp_dir.h"
 
 #include <filesystem>
@@ -19,16 +19,6 @@ inline bool readFile(const std::filesystem::path& path, std::string& bytes) {
     if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
-}
-
-// One group of a line value: the kind padded to 4 bytes, ",", the data padded to 12 bytes, ",".
-inline std::string group(std::string_view kind, std::string_view data = "") {
-    std::string g(kind);
-    g.resize(4, ' ');
-    g += ',';
-    std::string d(data);
-    d.resize(12, ' ');
-    return g + d + ',';
 }
 
 } // namespace zelk::test
