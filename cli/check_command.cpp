@@ -25,9 +25,12 @@ constexpr std::string_view kDescription =
     "the engine's own loader and prints every line of its blocks in words, as the\n"
     "logic editor explains them. Then reports, one line each in the style of a\n"
     "compiler (FILE:SECTION:LINE: warning: ...), what the engine would silently pass\n"
-    "over: codes it does not know, operands that read as 0, pin-state tests that are\n"
-    "never true, counts beyond its tables, lines the count leaves out, repeated keys,\n"
-    "groups a line does not use, a log file name that cannot be written here.\n";
+    "over or run otherwise than the file looks: an empty, UTF-16 or byte-order-marked\n"
+    "file, lines without '=' or ']', codes it does not know, operands that read as 0,\n"
+    "pin-state tests that are never true, an OUT after another, variables never set,\n"
+    "a division by 0, counts beyond its tables, lines the count leaves out, repeated\n"
+    "keys and names, groups a line does not use, a log file name that cannot be\n"
+    "written here. Text from the file is shown escaped, and cut when long.\n";
 
 int run(const Arguments& arguments) {
     const std::string file =
