@@ -5,12 +5,17 @@
 #include "cli/stop_signals.h"
 #include "codepage/codepage.h"
 #include "hid/board_check.h"
+#ifdef ZELK_PLANT
+#include "cli/plant/in_process_engine.h"
+#include "cli/plant/plant.h"
+#endif
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace zelk::cli {
 
@@ -27,15 +32,26 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 // --for accepts up to ten years: far beyond any run, well inside the clock's range.
 constexpr double kLongestRunSeconds = 10 * 366 * 86400.0;
 
-constexpr Option kOptions[] = {
+constexpr Option kRunOptions[] = {
     {"--dir", "DIR", "the work folder holding LogicCtl.ini (default: the current one)"},
     {"--for", "SECONDS", "stop after SECONDS (greater than 0, decimals allowed)"},
     {"--json", "", "one JSON object per line instead of text"},
 };
 
+// The run's own options, then those of the servers beside it where this build has them.
+std::vector<Option> allOptions() {
+    std::vector<Option> options(std::begin(kRunOptions), std::end(kRunOptions));
+#ifdef ZELK_PLANT
+    options.insert(options.end(), std::begin(plant::kPlantOptions), std::end(plant::kPlantOptions));
+#endif
+    return options;
+}
+const std::vector<Option> kOptions = allOptions();
+
 constexpr ExitStatus kStatuses[] = {
     {kStopped, "stopped as asked (a stop signal, end of --for); log file written"},
-    {kNotStarted, "no run started: no board, board in use, DIR unusable (reason printed)"},
+    {kNotStarted, "no run started: no board, board in use, DIR unusable, a server's port or file "
+                  "unusable (reason printed)"},
     {kNoEngine, "the engine library ZELK_Eng or one of its exports is missing"},
     {kEndedByItself, "the run ended by itself: board lost (sendKaldex NG); log file written"},
     {kUsageStatus, "bad command line"},
@@ -50,7 +66,19 @@ constexpr std::string_view kDescription =
     "Prints one line for each new event-log entry and each change of the run state:\n"
     "the local time, the seconds counter and the text, in UTF-8. SIGINT (Ctrl+C),\n"
     "SIGTERM or SIGHUP closes the run, which writes the log file, and ends zelkctl\n"
-    "with status 0.\n";
+    "with status 0.\n"
+#ifdef ZELK_PLANT
+    "\n"
+    "With --modbus the run is also served to Modbus TCP clients: discrete inputs 0-7\n"
+    "are the inputs, coils 0-3 the outputs, input registers 0-5 the run state, the\n"
+    "raw port bytes, the seconds counter and the tick, input registers 100-227 the\n"
+    "variables (two registers each, high word first); read-only unless\n"
+    "--modbus-write. The engine then runs inside zelkctl, which reads its variables.\n";
+#else
+    "\n"
+    "This build has no Modbus TCP server and no MQTT client: --modbus and --mqtt are\n"
+    "options of the Linux builds only.\n";
+#endif
 
 void printError(const std::string& message) {
     std::fprintf(stderr, "zelkctl: %s\n", message.c_str());
@@ -119,6 +147,16 @@ int run(const Arguments& arguments) {
         runFor = std::chrono::duration<double>(*seconds);
     }
     const ReportFormat format = arguments.has("--json") ? ReportFormat::Json : ReportFormat::Text;
+#ifdef ZELK_PLANT
+    std::string plantError;
+    const std::optional<plant::PlantSettings> plantSettings = plant::readPlantSettings(arguments, plantError);
+    if (!plantSettings) return usageError(kRunCommand, plantError);
+    // The servers need the variables, which only the engine object holds: it then runs in this process.
+    const bool inProcess = plantSettings->any();
+    plant::Plant plant(plant::inProcessRun());
+#else
+    const bool inProcess = false;
+#endif
 
     // Before the engine starts a thread: the threads inherit the blocked stop signals.
     StopSignals stop;
@@ -127,7 +165,10 @@ int run(const Arguments& arguments) {
         return kNotStarted;
     }
     binding::EngineExports engine;
-    if (!bindEngine(engine)) return kNoEngine;
+#ifdef ZELK_PLANT
+    if (inProcess) engine = plant::inProcessExports();
+#endif
+    if (!inProcess && !bindEngine(engine)) return kNoEngine;
 
     if (const std::string* dir = arguments.value("--dir")) {
         std::error_code error;
@@ -141,6 +182,13 @@ int run(const Arguments& arguments) {
     if (!std::filesystem::exists("LogicCtl.ini"))
         printError("warning: no LogicCtl.ini in the work folder: the run has an empty program");
 
+#ifdef ZELK_PLANT
+    if (!plant.prepare(*plantSettings, plantError)) {
+        printError("no run started: " + plantError);
+        return kNotStarted;
+    }
+#endif
+
     CtlData data{};
     engine.getCtlData(&data);
     RunReport report(format, stdout, data);
@@ -152,6 +200,10 @@ int run(const Arguments& arguments) {
         if (data.state == ZELK_STATE_CLOSED) printError(boardProblemText(hid::checkSystemBoards()));
         return kNotStarted;
     }
+
+#ifdef ZELK_PLANT
+    plant.start();
+#endif
 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
@@ -176,12 +228,15 @@ int run(const Arguments& arguments) {
     engine.closeKaldex();
     engine.getCtlData(&data);
     report.update(data);
+#ifdef ZELK_PLANT
+    plant.stop();
+#endif
     return status;
 }
 
 } // namespace
 
-constinit const Command kRunCommand{
+const Command kRunCommand{
     .name = "run",
     .operands = "",
     .minOperands = 0,

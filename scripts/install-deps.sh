@@ -11,6 +11,7 @@ packages=(
   libhidapi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libexpat1-dev  # tests parse the timing diagrams as XML
+  libmodbus-dev  # zelkctl run serves Modbus TCP; its tests use the library's client
   fonts-ipafont-gothic
   xvfb xauth
   clang-format

@@ -32,6 +32,13 @@ bool Engine::sendOrClose(DeviceLink::Command command, std::uint8_t value) {
     return false;
 }
 
+void Engine::publishVariables() {
+    variableValues_.update([this](VariableValues& values) {
+        for (std::size_t n = 0; n < values.size(); ++n)
+            values[n] = program_.variables[n].value;
+    });
+}
+
 bool Engine::startRun() {
     port0History_.fill(0xFF);
     port1History_.fill(0x0F);
@@ -56,6 +63,7 @@ bool Engine::startRun() {
             return false;
         }
     }
+    publishVariables();
     platform_.sleepMs(kPeriodMs);
     events_.setStart(stamp(platform_.now()));
     events_.clear();
@@ -101,6 +109,7 @@ void Engine::cycle() {
     }
     port1History_.setNewest(output);
     status_.port1.store(output, std::memory_order_relaxed);
+    publishVariables();
 
     // 8.-9. The changed output, then the next read request. A failed send closes the board; the rest of the
     // cycle still runs.

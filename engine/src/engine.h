@@ -8,10 +8,12 @@
 #include "log_buffer.h"
 #include "program.h"
 #include "rules.h"
+#include "seqlock.h"
 #include "status.h"
 #include "sync/wake_flag.h"
 #include "timer/periodic_timer.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -21,6 +23,9 @@
 namespace zelk {
 
 class Platform;
+
+// The values of the 64 variables, by number.
+using VariableValues = std::array<std::int32_t, kVariableCount>;
 
 class Engine {
 public:
@@ -49,6 +54,12 @@ public:
     const LogBuffer& logBuffer() const { return log_; }
     const Status& status() const { return status_; }
 
+    // For servers beside the run, on their own threads, without a lock: the variables' values as the last
+    // cycle (or the run start) left them, never torn.
+    void readVariables(VariableValues& out) const { variableValues_.read(out); }
+    // True while a manual output request waits for the next cycle.
+    bool outputRequestPending() const { return togglePending_.load(std::memory_order_acquire); }
+
 private:
     // Who holds the board: nobody, a control run, or a close in progress.
     enum class Board : std::uint8_t { kNone, kHeld, kClosing };
@@ -60,6 +71,7 @@ private:
     bool sendOrClose(DeviceLink::Command command, std::uint8_t value);
     std::int32_t closeRun(bool writeLog);
     void recordEvent(std::string_view message);
+    void publishVariables();
     void writeLogFile();
     std::string programPath() const;
 
@@ -76,6 +88,7 @@ private:
     PortHistory port0History_;
     PortHistory port1History_;
     Rules rules_;
+    Seqlocked<VariableValues> variableValues_;
 
     std::string programPath_;   // empty: LogicCtl.ini in baseDirectory_
     std::string baseDirectory_; // captured at the first open, with a trailing "/"
