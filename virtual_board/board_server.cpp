@@ -2,13 +2,12 @@
 
 #include "hid/unique_fd.h"
 #include "hid/virtual_protocol.h"
+#include "virtual_board/realtime.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,9 +20,6 @@ using hid::UniqueFd;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Real-time priority of the answering thread where the process may use one: that of the engine's timer.
-constexpr int kFifoPriority = 10;
 
 struct Pending {
     Clock::time_point due;
@@ -202,11 +198,8 @@ bool BoardServer::start(std::string* error) {
     realtime_ = false;
     realtimeRefusal_.clear();
     if (options_.realtime) {
-        sched_param param{};
-        param.sched_priority = kFifoPriority;
-        const int refused = pthread_setschedparam(thread_.native_handle(), SCHED_FIFO, &param);
-        realtime_ = refused == 0;
-        if (refused != 0) realtimeRefusal_ = std::strerror(refused);
+        realtimeRefusal_ = raiseToAnswerPriority(thread_);
+        realtime_ = realtimeRefusal_.empty();
     }
     return true;
 }

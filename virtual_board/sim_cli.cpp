@@ -8,20 +8,6 @@
 namespace zelk::vboard {
 namespace {
 
-// A number in decimal or, with a 0x prefix, in hexadecimal, at most max.
-std::optional<unsigned long> parseNumber(std::string_view text, unsigned long max) {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    unsigned long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > max)
-        return std::nullopt;
-    return value;
-}
-
 std::vector<std::string_view> words(std::string_view line) {
     std::vector<std::string_view> out;
     std::size_t pos = 0;
@@ -72,6 +58,26 @@ bool isBlankOrComment(const std::vector<std::string_view>& w) {
 
 } // namespace
 
+std::optional<unsigned long> parseNumber(std::string_view text, unsigned long max) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    unsigned long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > max)
+        return std::nullopt;
+    return value;
+}
+
+std::string priorityWarning(std::string_view program, const std::string& realtimeRefusal) {
+    return std::string(program) + ": answering at normal priority, real-time priority refused (" +
+           realtimeRefusal +
+           "): on a busy machine answers may come late. Allow it with an rtprio limit "
+           "(/etc/security/limits.conf) or CAP_SYS_NICE.\n";
+}
+
 std::string simUsage() {
     return "Usage: kaldex-sim [OPTION]...\n"
            "A virtual KALDEX board: serves one board on <DIR>/<NAME>.sock until interrupted.\n"
@@ -105,10 +111,7 @@ std::string boardBanner(const std::string& socketPath, const BoardConfig& board,
     std::snprintf(ids, sizeof(ids), "(vendor 0x%04X, product 0x%04X, input %zu, output %zu)", board.vendorId,
                   board.productId, board.inputLength, board.outputLength);
     std::string banner = "kaldex-sim: board on " + socketPath + " " + ids + "\n";
-    if (!realtimeRefusal.empty())
-        banner += "kaldex-sim: answering at normal priority, real-time priority refused (" + realtimeRefusal +
-                  "): on a busy machine answers may come late. Allow it with an rtprio limit "
-                  "(/etc/security/limits.conf) or CAP_SYS_NICE.\n";
+    if (!realtimeRefusal.empty()) banner += priorityWarning("kaldex-sim", realtimeRefusal);
     return banner;
 }
 

@@ -25,6 +25,12 @@ struct SimOptions {
 
 std::string simUsage();
 
+// A number in decimal or, with a 0x prefix, in hexadecimal, at most max; nullopt for anything else.
+std::optional<unsigned long> parseNumber(std::string_view text, unsigned long max);
+
+// The line a board program prints when its answering thread was refused real-time priority (why).
+std::string priorityWarning(std::string_view program, const std::string& realtimeRefusal);
+
 // What kaldex-sim prints when its board is served: the board's line, and a line saying that answers may come
 // late when the answering thread was refused real-time priority (realtimeRefusal says why).
 std::string boardBanner(const std::string& socketPath, const BoardConfig& board,
