@@ -59,4 +59,10 @@ JsonObject& JsonObject::field(std::string_view name, std::int64_t number) {
     return *this;
 }
 
+JsonObject& JsonObject::value(std::string_view name, std::string_view json) {
+    this->name(name);
+    text_ += json;
+    return *this;
+}
+
 } // namespace zelk::cli

@@ -14,6 +14,8 @@ class JsonObject {
 public:
     JsonObject& field(std::string_view name, std::string_view text);
     JsonObject& field(std::string_view name, std::int64_t number);
+    // A value that is JSON text already: an array, an object, true or false.
+    JsonObject& value(std::string_view name, std::string_view json);
     // The object, closed.
     std::string str() const { return text_ + '}'; }
 

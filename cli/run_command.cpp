@@ -2,8 +2,8 @@
 
 #include "binding/engine_library.h"
 #include "cli/run_report.h"
+#include "cli/status_record.h"
 #include "cli/stop_signals.h"
-#include "codepage/codepage.h"
 #include "hid/board_check.h"
 #ifdef ZELK_PLANT
 #include "cli/plant/in_process_engine.h"
@@ -73,7 +73,10 @@ constexpr std::string_view kDescription =
     "are the inputs, coils 0-3 the outputs, input registers 0-5 the run state, the\n"
     "raw port bytes, the seconds counter and the tick, input registers 100-227 the\n"
     "variables (two registers each, high word first); read-only unless\n"
-    "--modbus-write. The engine then runs inside zelkctl, which reads its variables.\n";
+    "--modbus-write. With --mqtt it is published to an MQTT broker: zelk/NAME/status,\n"
+    "state, inputs, outputs and vars (retained JSON) and events. A broker that is\n"
+    "away never stops the run. With either, the engine runs inside zelkctl, which\n"
+    "so reads the variables. zelkctl(1) shows the map and the topics.\n";
 #else
     "\n"
     "This build has no Modbus TCP server and no MQTT client: --modbus and --mqtt are\n"
@@ -96,8 +99,7 @@ std::optional<double> parseSeconds(const std::string& text) {
 }
 
 std::string newestEventText(const CtlData& data) {
-    const EventEntry& entry = data.events[0];
-    return codepage::fromCp932ToUtf8(std::string_view(entry.text, strnlen(entry.text, sizeof entry.text)));
+    return eventText(data.events[0]);
 }
 
 // Why no board opened, in zelkctl's words.

@@ -1,24 +1,13 @@
 #include "cli/run_report.h"
 
 #include "cli/json.h"
-#include "codepage/codepage.h"
+#include "cli/status_record.h"
 
 #include <chrono>
-#include <cstring>
 
 namespace zelk::cli {
 
 namespace {
-
-bool isEmpty(const EventEntry& entry) {
-    return entry.passageSec < 0 || entry.text[0] == '\0';
-}
-
-bool sameEntry(const EventEntry& a, const EventEntry& b) {
-    if (isEmpty(a) || isEmpty(b)) return isEmpty(a) && isEmpty(b);
-    return a.passageSec == b.passageSec && a.tick10ms == b.tick10ms &&
-           std::strncmp(a.text, b.text, sizeof a.text) == 0;
-}
 
 WallTime wallTimeNow() {
     const std::time_t now = std::time(nullptr);
@@ -53,36 +42,6 @@ std::string formatWallTime(const WallTime& time, ReportFormat format) {
     return result;
 }
 
-// How many of the newest entries of `now` are not in `before`: the event log shifts down by one place per
-// new entry, so the rest of `now` repeats the start of `before`. ZELK_EVENT_COUNT when nothing repeats.
-int newEventCount(const EventEntry (&before)[ZELK_EVENT_COUNT], const EventEntry (&now)[ZELK_EVENT_COUNT]) {
-    for (int fresh = 0; fresh < ZELK_EVENT_COUNT; ++fresh) {
-        bool repeats = true;
-        for (int i = 0; fresh + i < ZELK_EVENT_COUNT && repeats; ++i)
-            repeats = sameEntry(now[fresh + i], before[i]);
-        if (repeats) return fresh;
-    }
-    return ZELK_EVENT_COUNT;
-}
-
-// The name of a run state, as the report prints it.
-const char* stateName(int state) {
-    switch (state) {
-    case ZELK_STATE_CLOSED:
-        return "closed";
-    case ZELK_STATE_OPENING:
-        return "opening";
-    case ZELK_STATE_OPEN:
-        return "open";
-    case ZELK_STATE_RUNNING:
-        return "running";
-    case ZELK_STATE_CLOSING:
-        return "closing";
-    default:
-        return "unknown";
-    }
-}
-
 } // namespace
 
 RunReport::RunReport(ReportFormat format, std::FILE* out, const CtlData& baseline)
@@ -97,17 +56,16 @@ void RunReport::update(const CtlData& data) {
     if (stateChanged && started) printState(time, data);
     const int fresh = newEventCount(last_.events, data.events);
     // Ten new entries that fill the whole log: more may have come and gone between two polls.
-    if (fresh == ZELK_EVENT_COUNT && !isEmpty(data.events[ZELK_EVENT_COUNT - 1]))
+    if (fresh == ZELK_EVENT_COUNT && !isEmptyEvent(data.events[ZELK_EVENT_COUNT - 1]))
         printGap(time, data.events[ZELK_EVENT_COUNT - 1].passageSec);
     for (int i = fresh - 1; i >= 0; --i)
-        if (!isEmpty(data.events[i])) printEvent(time, data.events[i]);
+        if (!isEmptyEvent(data.events[i])) printEvent(time, data.events[i]);
     if (stateChanged && !started) printState(time, data);
     last_ = data;
 }
 
 void RunReport::printEvent(const WallTime& time, const EventEntry& entry) {
-    const std::string text =
-        codepage::fromCp932ToUtf8(std::string_view(entry.text, strnlen(entry.text, sizeof entry.text)));
+    const std::string text = eventText(entry);
     if (format_ == ReportFormat::Json) {
         emit(JsonObject()
                  .field("time", formatWallTime(time, format_))

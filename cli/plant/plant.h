@@ -21,6 +21,7 @@ public:
 private:
     RunAccess& run_;
     std::unique_ptr<ModbusServer> modbus_;
+    std::unique_ptr<MqttClient> mqtt_;
 };
 
 } // namespace zelk::plant

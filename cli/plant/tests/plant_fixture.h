@@ -33,9 +33,9 @@ protected:
         return std::make_unique<ChildProcess>(ChildProcess::Options{
             std::move(args), std::move(env), {}, dir.file(name + ".out"), dir.file(name + ".err")});
     }
-    // kaldex-sim, once it serves its board.
-    std::unique_ptr<ChildProcess> startBoard() {
-        auto board = start({KALDEX_SIM, "--stay"}, "board");
+    // kaldex-sim, once it serves its board, in the board folder of that name.
+    std::unique_ptr<ChildProcess> startBoard(const std::string& boards = "boards") {
+        auto board = start({KALDEX_SIM, "--stay"}, boards, {"KALDEX_BOARD_DIR=" + dir.file(boards)});
         EXPECT_TRUE(eventually([&] { return contains(board->err(), "board on"); })) << board->err();
         return board;
     }
