@@ -41,7 +41,15 @@ int run(const Arguments& arguments) {
 } // namespace
 
 const Command kCheckCommand{
-    "check",      "[FILE]", 0,         1,  "check a logic program and print it in words",
-    kDescription, kOptions, kStatuses, run};
+    .name = "check",
+    .operands = "[FILE]",
+    .minOperands = 0,
+    .maxOperands = 1,
+    .summary = "check a logic program and print it in words",
+    .description = kDescription,
+    .options = kOptions,
+    .exitStatuses = kStatuses,
+    .run = &run,
+};
 
 } // namespace zelk::cli

@@ -1,7 +1,8 @@
 #pragma once
 // zelkctl's commands. Each command is one entry of the table in command_table.cpp: its name, options, help
 // and exit statuses, and the function that runs it. The table turns the entry into the command's --help,
-// parses its options and reports command-line errors with status 64.
+// parses its options and reports command-line errors with status 64. An entry is written with every field
+// named, in the order of the declaration: const Command kRunCommand{.name = "run", ..., .run = &run};
 #include "cli/options.h"
 
 #include <span>

@@ -51,7 +51,7 @@ const std::string kDescription = std::string(kIntroduction) + std::string(vtest:
 
 } // namespace
 
-const Command kTestCommand = {
+const Command kTestCommand{
     .name = "test",
     .operands = "SCRIPT",
     .minOperands = 1,
