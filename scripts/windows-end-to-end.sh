@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of a Windows build under Wine: zelkctl.exe runs the shipped sample program through
 # ZELK_Eng.dll against kaldex-sim.exe over its named pipe. Pressing input pin 0 on the virtual board must
-# invert output pin 0 (the sample's first rule), and the run must write the sample's log file.
+# invert output pin 0 (the sample's first rule), and the run must write the sample's log file. The help of
+# `zelkctl.exe run` must say that this build has no Modbus TCP and no MQTT.
 #
 #   scripts/windows-end-to-end.sh win64|win32 BUILD_DIR
 set -euo pipefail
@@ -36,6 +37,13 @@ wait_for() {
     cat "$1" >&2 || true
     return 1
 }
+
+"${wine[@]}" "$bin/zelkctl.exe" run --help >"$tmp/help.out" 2>&1 || true
+if ! tr -d '\r' <"$tmp/help.out" | tr '\n' ' ' | grep -q "no Modbus TCP server and no MQTT client"; then
+    echo "windows-end-to-end: zelkctl.exe run --help does not say that --modbus and --mqtt are missing:" >&2
+    cat "$tmp/help.out" >&2
+    exit 1
+fi
 
 mkdir "$tmp/work"
 cp samples/LogicCtl.ini "$tmp/work/"
