@@ -18,12 +18,18 @@ bool DeviceLink::findAndOpen() {
         trace(messages::kEnumResult, 1);
         trace(messages::kDetailResult, 1);
         trace(path);
+        // A device whose listed IDs are no board's is left alone, unopened: it belongs to another program,
+        // and an open wakes some devices. Where the backend learns the IDs only by opening, they are
+        // checked below.
+        std::uint16_t vendorId = 0, productId = 0;
+        if (platform_.devices().listedAttributes(path, vendorId, productId) &&
+            !isKaldexBoard(vendorId, productId))
+            continue;
         std::unique_ptr<hid::Device> device = platform_.devices().open(path);
         if (!device) {
             trace(messages::kDeviceOpenFailed);
             continue;
         }
-        std::uint16_t vendorId = 0, productId = 0;
         if (!device->attributes(vendorId, productId)) continue;
         trace(messages::kVendorProduct, vendorId, productId);
         if (!isKaldexBoard(vendorId, productId)) continue; // released here; the next device is tried

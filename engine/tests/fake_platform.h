@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -70,10 +71,24 @@ public:
             }
         return nullptr;
     }
+    // The IDs that the enumeration lists for a path, as hidapi's does; a path without them is known only
+    // once opened.
+    void list(const std::string& path, std::uint16_t vendorId, std::uint16_t productId) {
+        listed_[path] = {vendorId, productId};
+    }
+    bool listedAttributes(const std::string& path, std::uint16_t& vendorId,
+                          std::uint16_t& productId) override {
+        const auto ids = listed_.find(path);
+        if (ids == listed_.end()) return false;
+        vendorId = ids->second.first;
+        productId = ids->second.second;
+        return true;
+    }
     int opened = 0;
 
 private:
     std::vector<std::pair<std::string, Factory>> devices_;
+    std::map<std::string, std::pair<std::uint16_t, std::uint16_t>> listed_;
 };
 
 class FakePlatform final : public Platform {

@@ -250,6 +250,26 @@ TEST_F(Lifecycle, TheFirstMatchingBoardIsOpenedAndOthersAreSkipped) {
     e->close();
 }
 
+// Another maker's device, or the maker's with a product ID that is no board's, is not even opened when the
+// enumeration lists its IDs.
+TEST_F(Lifecycle, DevicesListedWithOtherIdsAreNeverOpened) {
+    vboard::BoardModel otherVendor({.vendorId = static_cast<std::uint16_t>(kKaldexVendorId + 1)});
+    vboard::BoardModel otherProduct({.vendorId = kKaldexVendorId, .productId = 0x0200});
+    test::FakePlatform p;
+    p.cwd = dir.cwd();
+    p.backend.add("/dev/hidraw0", &otherVendor);
+    p.backend.list("/dev/hidraw0", otherVendor.config().vendorId, 0x0100);
+    p.backend.add("/dev/hidraw1", &otherProduct);
+    p.backend.list("/dev/hidraw1", kKaldexVendorId, 0x0200);
+    p.backend.add("/dev/hidraw2", &board);
+    p.backend.list("/dev/hidraw2", kKaldexVendorId, board.config().productId);
+    auto e = std::make_unique<Engine>(p);
+    ASSERT_EQ(e->open(), 1);
+    EXPECT_EQ(p.backend.opened, 1) << "only the board is opened";
+    EXPECT_EQ(board.commandCount(1), 1u);
+    e->close();
+}
+
 TEST(EngineMessages, AreCodePage932) {
     // The Japanese texts are stored as byte escapes; check a few against their known encoding.
     EXPECT_EQ(messages::kOpenFailed, "KALDEX\x83\x49\x81\x5B\x83\x76\x83\x93\x8E\xB8\x94\x73");
