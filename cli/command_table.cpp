@@ -81,6 +81,8 @@ std::string commandHelp(const Command& command) {
     for (const Option& option : command.options) {
         std::string name = std::string(option.name);
         if (!option.valueName.empty()) name += ' ' + std::string(option.valueName);
+        // A long option name puts its description on a line of its own, under the others'.
+        if (name.size() >= 16) name += '\n' + std::string(18, ' ');
         text += "  " + padded(name, 16) + std::string(option.description) + '\n';
     }
     text += "  " + padded("-h, --help", 16) + "show this help\n";

@@ -50,8 +50,7 @@ const std::vector<Option> kOptions = allOptions();
 
 constexpr ExitStatus kStatuses[] = {
     {kStopped, "stopped as asked (a stop signal, end of --for); log file written"},
-    {kNotStarted, "no run started: no board, board in use, DIR unusable, a server's port or file "
-                  "unusable (reason printed)"},
+    {kNotStarted, "no run started: no board, board in use, DIR or a server's port unusable (reason printed)"},
     {kNoEngine, "the engine library ZELK_Eng or one of its exports is missing"},
     {kEndedByItself, "the run ended by itself: board lost (sendKaldex NG); log file written"},
     {kUsageStatus, "bad command line"},

@@ -10,21 +10,20 @@
 namespace zelk::plant {
 
 inline constexpr cli::Option kPlantOptions[] = {
-    {"--modbus", "[ADDR:]PORT", "serve Modbus TCP on PORT of ADDR (default 127.0.0.1; [ADDR] for IPv6)"},
+    {"--modbus", "[ADDR:]PORT", "serve Modbus TCP on ADDR (default 127.0.0.1), PORT"},
     {"--modbus-write", "", "let Modbus clients set the outputs by writing coils"},
-    {"--mqtt", "URL", "publish to the MQTT broker at mqtt://HOST[:PORT] or mqtts://HOST[:PORT] (TLS)"},
-    {"--mqtt-cafile", "FILE",
-     "the certificate authorities that vouch for an mqtts broker (default: the system's)"},
+    {"--mqtt", "URL", "publish to the broker at mqtt://HOST[:PORT] or mqtts:// (TLS)"},
+    {"--mqtt-cafile", "FILE", "the authorities an mqtts broker is checked against"},
     {"--mqtt-cert", "FILE", "a client certificate for an mqtts broker, with --mqtt-key"},
     {"--mqtt-key", "FILE", "the client certificate's private key"},
     {"--mqtt-user", "NAME",
-     "the user at the broker; the password is read from --mqtt-password-file or "
-     "ZELK_MQTT_PASSWORD, never from the command line"},
+     "the user at the broker; its password is read from --mqtt-password-file\n"
+     "                  or ZELK_MQTT_PASSWORD, never from the command line"},
     {"--mqtt-password-file", "FILE", "the broker password: the first line of FILE"},
     {"--mqtt-write", "", "let zelk/NAME/set/output/N (ON or OFF) set the outputs"},
-    {"--mqtt-queue", "EVENTS", "events kept while the broker is away (default 1000); older ones are dropped"},
-    {"--ha-discovery", "", "publish Home Assistant discovery configs for the inputs, outputs and variables"},
-    {"--name", "NAME", "the run's name in the topics zelk/NAME/... (default: the host name)"},
+    {"--mqtt-queue", "EVENTS", "events kept while the broker is away (default 1000)"},
+    {"--ha-discovery", "", "publish Home Assistant discovery configs"},
+    {"--name", "NAME", "NAME in the topics zelk/NAME/... (default: the host name)"},
 };
 
 // The environment variable that holds the broker password when no password file is given.
