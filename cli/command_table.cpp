@@ -1,6 +1,9 @@
 #include "cli/command_table.h"
 
 #include "cli/check_command.h"
+#ifdef ZELK_WITH_PROVER
+#include "cli/prove_command.h"
+#endif
 #include "cli/run_command.h"
 #include "cli/test_command.h"
 
@@ -12,7 +15,14 @@ namespace zelk::cli {
 namespace {
 
 // The commands, in the order the help lists them.
-const Command* const kCommands[] = {&kRunCommand, &kCheckCommand, &kTestCommand};
+const Command* const kCommands[] = {
+    &kRunCommand,
+    &kCheckCommand,
+    &kTestCommand,
+#ifdef ZELK_WITH_PROVER
+    &kProveCommand,
+#endif
+};
 
 constexpr std::string_view kProgram = "zelkctl";
 

@@ -13,6 +13,7 @@ packages=(
   libexpat1-dev  # tests parse the timing diagrams as XML
   libmodbus-dev  # zelkctl run serves Modbus TCP; its tests use the library's client
   libmosquitto-dev  # zelkctl run publishes to an MQTT broker
+  libz3-dev  # zelkctl prove: the solver
   mosquitto mosquitto-clients openssl  # its tests: the broker, mosquitto_sub and _pub, a CA of their own
   fonts-ipafont-gothic
   xvfb xauth

@@ -1,0 +1,52 @@
+#pragma once
+// The engine's control cycle as a formula: one cycle of the main block over symbolic state and a symbolic
+// port-0 input, with the semantics of the block runner (connectives, comparisons, pin states over the port
+// histories, "CALC" with 32-bit wrap-around and the division rule, "OUT " and "OUTR"), read from the lines as
+// the engine decodes them. "LOG " and "CLIP" change nothing a property speaks of and are left out.
+#include "program.h"
+
+#include <z3++.h>
+
+#include <string>
+#include <vector>
+
+namespace zelk::prove {
+
+// The state after a cycle: what the next cycle starts from and what a property speaks of.
+struct State {
+    z3::expr port0;     // 8 bits: the input the cycle read (newest port-0 sample)
+    z3::expr port1;     // 8 bits: the output the cycle set
+    z3::expr lastPort0; // 8 bits: the cycle before's input (the previous port-0 sample)
+    z3::expr lastPort1; // 8 bits: the cycle before's output
+    z3::expr tick;      // 8 bits: the engine's 10 ms count, 0..99, after the cycle counted it
+    z3::expr sequence;  // 8 bits: the sequence of the last read request, echoed by the next answer
+    z3::expr seconds;   // 32 bits: the seconds counter
+    std::vector<z3::expr> variables; // 32 bits each, all 64; a variable no "CALC" can set is its constant
+};
+
+class CycleEncoding {
+public:
+    CycleEncoding(z3::context& context, const Program& program);
+
+    // The state a run starts from: ports as the run's start sets them, counters at 0, the initial values.
+    State initial() const;
+    // A state of fresh unknowns named with the prefix (variables no "CALC" sets keep their constants).
+    State unknown(const std::string& prefix) const;
+    // The state after one cycle that reads input (8 bits) in state s.
+    State next(const State& s, const z3::expr& input) const;
+    // What every state at the end of a cycle satisfies, whatever the run's length (the counters' relation).
+    z3::expr cycleEndShape(const State& s) const;
+    // Every component of a equal to b's.
+    z3::expr equal(const State& a, const State& b) const;
+
+    z3::context& context() const { return context_; }
+
+private:
+    struct Cycle;
+
+    z3::context& context_;
+    const Program& program_;
+    std::vector<bool> settable_; // variable n is "LONG" and the target of some "CALC"
+};
+
+} // namespace zelk::prove

@@ -1,0 +1,239 @@
+#include "cli/prove/prover.h"
+
+#include "cli/prove/cycle_encoding.h"
+
+#include <string>
+
+namespace zelk::prove {
+
+namespace {
+
+constexpr unsigned kMonitorBits = 16;
+constexpr unsigned kNoTrigger = 0xFFFF; // the response monitor: no trigger waits for its answer
+
+// A state after a cycle, with the response monitor: the cycles since the oldest unanswered trigger.
+struct Step {
+    State state;
+    z3::expr waiting;
+};
+
+z3::expr relation(vtest::Relation r, const z3::expr& a, const z3::expr& b) {
+    switch (r) {
+    case vtest::Relation::Eq:
+        return a == b;
+    case vtest::Relation::Ne:
+        return a != b;
+    case vtest::Relation::Lt:
+        return a < b;
+    case vtest::Relation::Gt:
+        return a > b;
+    case vtest::Relation::Le:
+        return a <= b;
+    case vtest::Relation::Ge:
+        return a >= b;
+    }
+    return a == b;
+}
+
+// A pin is energized when its bit is 0.
+z3::expr energized(const z3::expr& port, int pin) {
+    return port.extract(static_cast<unsigned>(pin), static_cast<unsigned>(pin)) == port.ctx().bv_val(0, 1);
+}
+
+z3::expr pinTest(PinTest test, const z3::expr& now, const z3::expr& before, int pin) {
+    switch (test) {
+    case PinTest::On:
+        return energized(now, pin);
+    case PinTest::Off:
+        return !energized(now, pin);
+    case PinTest::Rises:
+        return energized(now, pin) && !energized(before, pin);
+    case PinTest::Falls:
+        return !energized(now, pin) && energized(before, pin);
+    }
+    return energized(now, pin);
+}
+
+z3::expr atom(const Atom& a, const State& s) {
+    z3::context& c = s.port0.ctx();
+    z3::expr holds = c.bool_val(true);
+    switch (a.subject) {
+    case Subject::InputPin:
+        holds = pinTest(a.pin, s.port0, s.lastPort0, a.index);
+        break;
+    case Subject::OutputPin:
+        holds = pinTest(a.pin, s.port1, s.lastPort1, a.index);
+        break;
+    case Subject::Port0:
+        holds = relation(a.relation, z3::zext(s.port0, 24), c.bv_val(a.value, 32));
+        break;
+    case Subject::Port1:
+        holds = relation(a.relation, z3::zext(s.port1, 24), c.bv_val(a.value, 32));
+        break;
+    case Subject::Variable:
+        holds = relation(a.relation, s.variables[static_cast<std::size_t>(a.index)], c.bv_val(a.value, 32));
+        break;
+    }
+    return a.negated ? !holds : holds;
+}
+
+z3::expr condition(const Condition& condition, const State& s) {
+    z3::context& c = s.port0.ctx();
+    z3::expr any = c.bool_val(false);
+    for (const auto& term : condition.terms) {
+        z3::expr all = c.bool_val(true);
+        for (const Atom& a : term)
+            all = all && atom(a, s);
+        any = any || all;
+    }
+    return any;
+}
+
+Result outcome(Verdict verdict, int depth) {
+    Result result;
+    result.verdict = verdict;
+    result.depth = depth;
+    return result;
+}
+
+class Checker {
+public:
+    Checker(const Program& program, const Property& property)
+        : encoding_(context_, program), property_(property), base_(context_, "QF_BV"), induction_(context_, "QF_BV") {}
+
+    Result run(int depth) {
+        const Step start{encoding_.initial(), monitorValue(kNoTrigger)};
+        std::vector<Step> path{start};
+        std::vector<z3::expr> inputs;
+        std::vector<Step> free{unknownStep("t0_")};
+        induction_.add(encoding_.cycleEndShape(free[0].state));
+        if (property_.kind == Kind::Response)
+            induction_.add(free[0].waiting == monitorValue(kNoTrigger) ||
+                           z3::ult(free[0].waiting, monitorValue(static_cast<unsigned>(property_.within))));
+
+        for (int k = 1; k <= depth; ++k) {
+            // The run from its start, one cycle longer; its new end is checked with the next batch.
+            inputs.push_back(context_.bv_const(("in" + std::to_string(k - 1)).c_str(), 8));
+            path.push_back(link(base_, path.back(), inputs.back(), "s" + std::to_string(k) + "_"));
+            unchecked_.push_back(bad(path.back()));
+
+            // Induction: k states in a row where it holds, from any state a run can be in, are followed
+            // by one where it holds too. Together with the first k cycles of the run it covers every run.
+            induction_.add(!bad(free.back()));
+            free.push_back(link(induction_, free.back(),
+                                context_.bv_const(("u" + std::to_string(k)).c_str(), 8),
+                                "t" + std::to_string(k) + "_"));
+            const bool inductive =
+                worthInduction(k) && induction_.check(1, &guarded(induction_, bad(free.back()))) == z3::unsat;
+
+            if (inductive || unchecked_.size() == kBatch || k == depth)
+                if (const int broken = checkBatch(k); broken > 0) return found(broken, inputs);
+            if (inductive)
+                return outcome(property_.kind == Kind::Reachable ? Verdict::Unreachable : Verdict::Proved, k);
+        }
+        return outcome(property_.kind == Kind::Reachable ? Verdict::NotReached : Verdict::HoldsUpTo, depth);
+    }
+
+private:
+    // The run's cycle ends are checked in batches: one solver call for many cycles while none breaks the
+    // property, then one per cycle of the batch that does, for the first.
+    static constexpr std::size_t kBatch = 32;
+
+    // The first cycle (from 1) of the unchecked ends, up to cycle last, that breaks the property; 0 for none.
+    int checkBatch(int last) {
+        const int first = last - static_cast<int>(unchecked_.size()) + 1;
+        z3::expr any = context_.bool_val(false);
+        for (const z3::expr& b : unchecked_)
+            any = any || b;
+        int broken = 0;
+        if (base_.check(1, &guarded(base_, any)) == z3::sat)
+            for (std::size_t i = 0; i < unchecked_.size() && broken == 0; ++i)
+                if (base_.check(1, &guarded(base_, unchecked_[i])) == z3::sat)
+                    broken = first + static_cast<int>(i);
+        if (broken == 0)
+            for (const z3::expr& b : unchecked_)
+                base_.add(!b);
+        unchecked_.clear();
+        return broken;
+    }
+
+    // Induction is tried at every depth up to 16, just past a response's window, and then at powers of 2:
+    // a failed attempt costs a solver call over the whole unrolled path.
+    bool worthInduction(int k) const {
+        if (k <= 16) return true;
+        if (property_.kind == Kind::Response && k > property_.within && k <= property_.within + 4)
+            return true;
+        return (k & (k - 1)) == 0;
+    }
+
+    z3::expr monitorValue(unsigned value) { return context_.bv_val(value, kMonitorBits); }
+
+    Step unknownStep(const std::string& prefix) {
+        return {encoding_.unknown(prefix), context_.bv_const((prefix + "waiting").c_str(), kMonitorBits)};
+    }
+
+    // The state after one more cycle, as fresh unknowns tied to the cycle's formula.
+    Step link(z3::solver& solver, const Step& from, const z3::expr& input, const std::string& prefix) {
+        Step to = unknownStep(prefix);
+        solver.add(encoding_.equal(to.state, encoding_.next(from.state, input)));
+        if (property_.kind == Kind::Response) {
+            const z3::expr none = monitorValue(kNoTrigger);
+            solver.add(to.waiting == z3::ite(condition(property_.condition, to.state), none,
+                                             z3::ite(from.waiting != none, from.waiting + monitorValue(1),
+                                                     z3::ite(condition(property_.trigger, to.state),
+                                                             monitorValue(0), none))));
+        } else {
+            solver.add(to.waiting == monitorValue(kNoTrigger));
+        }
+        return to;
+    }
+
+    // What must never be true of a cycle's end; for "reachable", what is looked for.
+    z3::expr bad(const Step& s) {
+        switch (property_.kind) {
+        case Kind::Never:
+        case Kind::Reachable:
+            return condition(property_.condition, s.state);
+        case Kind::Always:
+            return !condition(property_.condition, s.state);
+        case Kind::Response:
+            return s.waiting != monitorValue(kNoTrigger) &&
+                   z3::uge(s.waiting, monitorValue(static_cast<unsigned>(property_.within)));
+        }
+        return context_.bool_val(false);
+    }
+
+    // A fresh literal that implies the goal: checked as an assumption, so the solver keeps what it learnt.
+    z3::expr& guarded(z3::solver& solver, const z3::expr& goal) {
+        guards_.push_back(context_.bool_const(("goal" + std::to_string(guards_.size())).c_str()));
+        solver.add(z3::implies(guards_.back(), goal));
+        return guards_.back();
+    }
+
+    Result found(int k, const std::vector<z3::expr>& inputs) {
+        const z3::model model = base_.get_model();
+        Result result =
+            outcome(property_.kind == Kind::Reachable ? Verdict::Reachable : Verdict::Violated, k);
+        result.cycle = k - 1;
+        for (const z3::expr& input : inputs)
+            result.inputs.push_back(static_cast<std::uint8_t>(model.eval(input, true).get_numeral_uint()));
+        if (property_.kind == Kind::Response) result.trigger = result.cycle - property_.within;
+        return result;
+    }
+
+    z3::context context_;
+    CycleEncoding encoding_;
+    const Property& property_;
+    z3::solver base_;
+    z3::solver induction_;
+    std::vector<z3::expr> guards_;
+    std::vector<z3::expr> unchecked_; // the run's cycle ends not yet checked: what breaks the property there
+};
+
+} // namespace
+
+Result prove(const Program& program, const Property& property, int depth) {
+    return Checker(program, property).run(depth);
+}
+
+} // namespace zelk::prove

@@ -1,0 +1,103 @@
+#pragma once
+// Random logic programs and input sequences for comparing the prover's encoding with the engine: every
+// connective, comparison, pin state, operator, object and value kind, and now and then a text that is no
+// code, a variable outside the table or of another type, a pin code of no port, and the extreme constants.
+#include "engine/program/vocabulary.h"
+#include "testing/program_builder.h"
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zelk::prove::test {
+
+class RandomProgram {
+public:
+    explicit RandomProgram(std::uint32_t seed) : random_(seed) {}
+
+    // A program of up to 12 main-block lines over 8 variables (one of them not "LONG").
+    std::string programText() {
+        zelk::test::ProgramBuilder builder;
+        builder.variableCount(8);
+        for (int n = 0; n < 8; ++n) {
+            builder.variable(keys::kVarType, n, n == 7 ? "TEXT" : "LONG");
+            builder.variable(keys::kVarValue, n, std::to_string(constant()));
+        }
+        std::vector<std::string> lines;
+        for (int i = 0, count = pick(1, 12); i < count; ++i)
+            lines.push_back(line());
+        builder.lines(lines);
+        return builder.text();
+    }
+
+    // The port-0 value the board holds before each cycle (the first one's as the run starts).
+    std::vector<std::uint8_t> inputs(int cycles) {
+        std::vector<std::uint8_t> values;
+        std::uint8_t value = 0xFF;
+        for (int c = 0; c < cycles; ++c) {
+            if (chance(3))
+                value = static_cast<std::uint8_t>(pick(0, 3) == 0 ? pick(0, 255) : value ^ (1 << pick(0, 7)));
+            values.push_back(value);
+        }
+        return values;
+    }
+
+private:
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    bool chance(int inverse) { return pick(1, inverse) == 1; }
+
+    template <class Meaning, std::size_t N>
+    std::string code(const Code<Meaning> (&set)[N], std::string_view stray) {
+        if (chance(12)) return std::string(stray);
+        return std::string(set[static_cast<std::size_t>(pick(0, static_cast<int>(N) - 1))].code);
+    }
+
+    std::int32_t constant() {
+        static constexpr std::int32_t kEdges[] = {0, 1, -1, 2, 3, 100, 2147483647, -2147483647 - 1};
+        return chance(3) ? kEdges[pick(0, 7)] : pick(-20, 20);
+    }
+    std::string pinCode() {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        std::string text(1, chance(10) ? '2' : static_cast<char>('0' + pick(0, 1)));
+        text += kHex[pick(0, 15)];
+        text += kHex[pick(0, 15)];
+        return text;
+    }
+    std::string variableNumber() { return std::to_string(chance(10) ? pick(8, 70) : pick(0, 7)); }
+
+    // An operand group of the given kind with data that suits it.
+    std::string operand(const std::string& kind) {
+        std::string data;
+        if (kind == codes::kPin)
+            data = pinCode();
+        else if (kind == codes::kVar || kind == codes::kVarm)
+            data = variableNumber();
+        else if (kind == codes::kSvar)
+            data = code(kSystemVariables, "PORT 9");
+        else if (kind == codes::kCnst)
+            data = std::to_string(constant());
+        return zelk::test::group(kind, data);
+    }
+    std::string operand() { return operand(code(kOperandKinds, "XX  ")); }
+
+    std::string line() {
+        using zelk::test::group;
+        std::string text = group(code(kConnectives, "ANDX")) + operand();
+        if (chance(2))
+            text += group(codes::kSts, code(kPinStates, "ON"));
+        else
+            text += group(code(kComparisonKinds, "CMP "), code(kComparisons, "=="));
+        text += operand();
+        const std::string action = code(kActions, "SET ");
+        text += group(action, action == codes::kOut || action == codes::kOutr ? pinCode() : variableNumber());
+        for (int k = 0; k < 7; ++k)
+            text += k % 2 == 1 ? group(code(kOperators, "**  ")) : operand();
+        return text;
+    }
+
+    std::mt19937 random_;
+};
+
+} // namespace zelk::prove::test
