@@ -99,7 +99,8 @@ Result outcome(Verdict verdict, int depth) {
 class Checker {
 public:
     Checker(const Program& program, const Property& property)
-        : encoding_(context_, program), property_(property), base_(context_, "QF_BV"), induction_(context_, "QF_BV") {}
+        : encoding_(context_, program), property_(property), base_(context_, "QF_BV"),
+          induction_(context_, "QF_BV") {}
 
     Result run(int depth) {
         const Step start{encoding_.initial(), monitorValue(kNoTrigger)};
