@@ -48,12 +48,6 @@ wait_for() {
     done
 }
 
-# Whether the process $1 runs (an ended child of this shell stays a zombie until waited for).
-running() {
-    state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)
-    [ -n "$state" ] && [ "$state" != Z ]
-}
-
 # As the package's service user, in its group, as zelk.service runs zelkctl.
 as_zelk() { setpriv --reuid=zelk --regid=zelk --init-groups env KALDEX_BOARD_DIR="$tmp/boards" "$@"; }
 
@@ -136,24 +130,28 @@ passed "$(cat "$tmp/round-trip.out")"
 # Unplugged under a run: the run ends by itself with status 4 within 2 s and says why.
 begin "unplug"
 opened=$(grep -c "board opened" "$tmp/board.err")
-as_zelk "$zelkctl" run --dir "$tmp/work" >"$tmp/unplug.out" 2>&1 &
-run_pid=$!
+# The run's status and the moment it ended, written as it ends.
+(
+    as_zelk "$zelkctl" run --dir "$tmp/work" >"$tmp/unplug.out" 2>&1 &
+    echo $! >"$tmp/unplug.pid"
+    wait $!
+    echo "$? $(now)" >"$tmp/unplug.end"
+) &
 wait_for "$tmp/unplug.out" "state 3" 10 || fail "the run did not start"
 wait_for "$tmp/board.err" "board opened" 5 $((opened + 1)) || fail "the run did not open the board"
 sleep 1
 unplugged=$(now)
 echo "unplug" >&3
 deadline=$(later 3)
-while running "$run_pid" && ! reached "$deadline"; do
+while [ ! -s "$tmp/unplug.end" ] && ! reached "$deadline"; do
     sleep 0.05
 done
-took=$(since "$unplugged")
-if running "$run_pid"; then
-    kill "$run_pid"
-    fail "zelkctl run still runs $took s after the board was unplugged"
+if [ ! -s "$tmp/unplug.end" ]; then
+    kill "$(cat "$tmp/unplug.pid")"
+    fail "zelkctl run still runs $(since "$unplugged") s after the board was unplugged"
 fi
-wait "$run_pid"
-status=$?
+read -r status ended <"$tmp/unplug.end"
+took=$(awk -v a="$unplugged" -v b="$ended" 'BEGIN { printf "%.2f", b - a }')
 [ "$status" -eq 4 ] || fail "zelkctl run ended with status $status, not 4, after the board was unplugged"
 awk -v t="$took" 'BEGIN { exit !(t < 2) }' || fail "zelkctl run took $took s to end after the unplug"
 grep -q "ended by itself" "$tmp/unplug.out" || fail "zelkctl run does not say why it ended"
