@@ -40,17 +40,6 @@ std::string socketName(int fd) {
     return std::string(text) + ":" + std::to_string(port);
 }
 
-// Reads exactly size bytes within the socket's receive timeout; false on an end, an error or a timeout.
-bool readExactly(int fd, std::uint8_t* into, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, into, size, 0);
-        if (got <= 0) return false;
-        into += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 bool sendAll(int fd, const std::uint8_t* bytes, std::size_t size) {
     while (size > 0) {
         const ssize_t sent = ::send(fd, bytes, size, MSG_NOSIGNAL);
@@ -61,12 +50,11 @@ bool sendAll(int fd, const std::uint8_t* bytes, std::size_t size) {
     return true;
 }
 
-// A slow or stalled client costs only its own thread: its partial requests and unread answers time out.
-constexpr int kByteTimeoutSeconds = 1;
+// A slow or stalled client costs only its own thread: its silence and its unread answers time out.
 constexpr int kSendTimeoutSeconds = 5;
 
 void setTimeouts(int fd) {
-    timeval receive{kByteTimeoutSeconds, 0};
+    timeval receive{ModbusServer::kIdleSeconds, 0};
     timeval send{kSendTimeoutSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof receive);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &send, sizeof send);
@@ -162,29 +150,34 @@ void ModbusServer::acceptLoop() {
 }
 
 void ModbusServer::serve(Client& client) {
-    // libmodbus reads each request, waiting at most kIdleSeconds for one to begin and a second between its
-    // bytes. It sizes a request by its function code; the header's length, which covers every function, is
-    // checked against that, and bytes it promises beyond a function's fixed part are read here.
-    ModbusContext context(modbus_new_tcp_pi(settings_.address.c_str(), settings_.port.c_str()));
-    if (context && modbus_set_socket(context.get(), client.fd) == 0 &&
-        modbus_set_indication_timeout(context.get(), kIdleSeconds, 0) == 0 &&
-        modbus_set_byte_timeout(context.get(), kByteTimeoutSeconds, 0) == 0) {
-        std::array<std::uint8_t, MODBUS_TCP_MAX_ADU_LENGTH> request{};
-        RunPicture picture;
-        while (!stopping_.load()) {
-            const int received = modbus_receive(context.get(), request.data());
-            if (received < static_cast<int>(modbus::kHeaderBytes)) break;
-            const std::size_t size = modbus::frameSize(std::span(request).first<modbus::kHeaderBytes>());
-            if (size < static_cast<std::size_t>(received) ||
-                !readExactly(client.fd, request.data() + received, size - static_cast<std::size_t>(received)))
-                break;
-            run_.read(picture);
-            const modbus::Answer answer =
-                modbus::answer(std::span(request).first(size), modbus::imageOf(picture), settings_.writable);
-            if (answer.close) break;
-            if (answer.outputs.pins != 0) run_.setOutputs(answer.outputs);
-            if (!sendAll(client.fd, answer.frame.data(), answer.size)) break;
+    // Requests are framed here by the header's length, which covers every function: libmodbus sizes a
+    // request by its function code instead, so a function it does not know would leave the rest of the
+    // request in the stream, and its reads cost two waits and two reads per request. A read waits at most
+    // kIdleSeconds (the socket's receive timeout): a client silent that long, in or between requests, is
+    // dropped.
+    std::array<std::uint8_t, 2 * modbus::kMaxFrame> buffer{};
+    std::size_t held = 0;
+    RunPicture picture;
+    while (!stopping_.load()) {
+        std::size_t size = 0;
+        for (;;) {
+            if (held >= modbus::kHeaderBytes) {
+                size = modbus::frameSize(std::span(buffer).first<modbus::kHeaderBytes>());
+                if (size == 0 || held >= size) break;
+            }
+            const ssize_t got = ::recv(client.fd, buffer.data() + held, buffer.size() - held, 0);
+            if (got <= 0) break;
+            held += static_cast<std::size_t>(got);
         }
+        if (size == 0 || held < size) break; // malformed, oversized, ended or idle
+        run_.read(picture);
+        const modbus::Answer answer =
+            modbus::answer(std::span(buffer).first(size), modbus::imageOf(picture), settings_.writable);
+        if (answer.close) break;
+        if (answer.outputs.pins != 0) run_.setOutputs(answer.outputs);
+        if (!sendAll(client.fd, answer.frame.data(), answer.size)) break;
+        std::memmove(buffer.data(), buffer.data() + size, held - size);
+        held -= size;
     }
     ::shutdown(client.fd, SHUT_RDWR);
     client.done.store(true);

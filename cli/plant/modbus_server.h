@@ -1,6 +1,7 @@
 #pragma once
-// The Modbus TCP server of a control run (libmodbus): one thread accepts connections, one thread per client
-// answers its requests from the run's picture at that moment. At most kMostClients at once, further ones
+// The Modbus TCP server of a control run: libmodbus opens the listening socket, one thread accepts
+// connections, one thread per client frames its requests and answers them (modbus_map.h) from the run's
+// picture at that moment. At most kMostClients at once, further ones
 // are closed on accept; a client silent for kIdleSeconds is dropped; a malformed or oversized request
 // closes its connection. Nothing of it touches the control cycle beyond copying the picture.
 #include "cli/plant/run_access.h"
