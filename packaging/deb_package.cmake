@@ -2,7 +2,8 @@
 # `cpack --preset default` in the source folder). The package installs under /usr, the prefix the default preset
 # configures, so paths built into installed files are right in it; the programs find the engine relative to
 # their own folder, so it needs no RPATH and no LD_LIBRARY_PATH. Its dependencies are computed from the binaries
-# by dpkg-shlibdeps.
+# by dpkg-shlibdeps: zelkctl brings in libmodbus5 and libmosquitto1 (the Modbus TCP server and the MQTT client),
+# whose development packages scripts/install-deps.sh installs for the build.
 
 # The changelog's newest entry is the package's version: a new version needs its entry.
 file(STRINGS debian/changelog changelog_head LIMIT_COUNT 1)
