@@ -1,8 +1,8 @@
 #include "cli/check/block_check.h"
 
 #include "cli/check/field_text.h"
-#include "program/codes.h"
 #include "program/decimal.h"
+#include "program/decoded_line.h"
 
 #include <algorithm>
 #include <bitset>
@@ -20,7 +20,7 @@ void warn(const LinePlace& place, std::string message, Findings& out) {
 void outputsSetTwice(const Block& block, const std::vector<LinePlace>& places, Findings& out) {
     const LinePlace* previous = nullptr;
     for (const LinePlace& place : places) {
-        if (block.lines[place.index].kind(kAction) != codes::kOut) continue;
+        if (meaningOf(kActions, block.lines[place.index].kind(kAction)) != Action::Out) continue;
         if (previous != nullptr)
             warn(place,
                  "action: \"OUT \" sets the whole port-1 output, as line " + lineNumber(previous->index) +
@@ -32,20 +32,20 @@ void outputsSetTwice(const Block& block, const std::vector<LinePlace>& places, F
 
 // Calls read(role, group) for every operand of the line that reads a variable.
 void variableReads(const LineRecord& line, const std::function<void(const std::string&, Group)>& read) {
-    const std::string_view connective = line.kind(kConnective);
+    const DecodedLine decoded = decodeLine(line);
+    const Connective connective = decoded.connective;
     const bool compares =
-        (connective == codes::kNew || connective == codes::kAnd || connective == codes::kOr) &&
-        line.kind(kComparison) == codes::kComp;
+        (connective == Connective::New || connective == Connective::And || connective == Connective::Or) &&
+        decoded.comparisonKind == ComparisonKind::Comp;
     if (compares) {
-        if (line.kind(kObject) == codes::kVar) read("object", kObject);
-        if (line.kind(kValue) == codes::kVar) read("value", kValue);
+        if (decoded.object.kind == OperandKind::Var) read("object", kObject);
+        if (decoded.value.kind == OperandKind::Var) read("value", kValue);
     }
-    const std::string_view action = line.kind(kAction);
-    const bool rows = action == codes::kLog || action == codes::kClip;
-    if (action != codes::kCalc && !rows) return;
+    const bool rows = decoded.action == Action::Log || decoded.action == Action::Clip;
+    if (decoded.action != Action::Calc && !rows) return;
     for (int k = 0; k < static_cast<int>(kDetailGroups); k += rows ? 1 : 2) {
-        const std::string_view kind = line.kind(detailGroup(k));
-        if (kind == codes::kVar || (rows && kind == codes::kVarm))
+        const OperandKind kind = decoded.details[static_cast<std::size_t>(k)].kind;
+        if (kind == OperandKind::Var || (rows && kind == OperandKind::Varm))
             read("P" + std::to_string(k), detailGroup(k));
     }
 }
@@ -58,8 +58,9 @@ void variablesNeverSet(const Program& program, const Block& block, const std::ve
     std::bitset<kVariableCount> set;
     for (const LinePlace& place : places) {
         const LineRecord& line = block.lines[place.index];
-        const VarEntry* target = program.variable(parseDecimal(line.data(kAction)));
-        if (line.kind(kAction) == codes::kCalc && target != nullptr && target->isLong())
+        const DecodedLine decoded = decodeLine(line);
+        const VarEntry* target = program.variable(decoded.target);
+        if (decoded.action == Action::Calc && target != nullptr && target->isLong())
             set.set(static_cast<std::size_t>(target - program.variables.data()));
     }
     const int defined = std::clamp<std::int32_t>(program.variableCount, 0, kVariableCount);

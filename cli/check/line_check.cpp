@@ -3,22 +3,18 @@
 #include "cli/check/field_text.h"
 #include "program/codes.h"
 #include "program/decimal.h"
+#include "program/decoded_line.h"
 #include "program/keys.h"
 #include "program/pin_code.h"
 #include "program/spaces.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <initializer_list>
 #include <string_view>
 
 namespace zelk::check {
 
 namespace {
-
-bool isAny(std::string_view field, std::initializer_list<std::string_view> codes) {
-    return std::find(codes.begin(), codes.end(), field) != codes.end();
-}
 
 std::string hexByte(unsigned value) {
     char text[8];
@@ -45,7 +41,7 @@ std::string detailName(int k) {
 class LineCheck {
 public:
     LineCheck(const Program& program, const LineRecord& line, const LinePlace& place, Findings& out)
-        : program_(program), line_(line), place_(place), out_(out) {}
+        : program_(program), line_(line), decoded_(decodeLine(line)), place_(place), out_(out) {}
 
     void run() {
         connective();
@@ -57,22 +53,28 @@ private:
         out_.push_back({place_.section, place_.index, {}, place_.fileLine, std::move(message)});
     }
 
-    std::string_view kind(Group g) const { return line_.kind(g); }
     std::string_view kindText(Group g) const { return line_.kindText(g); }
     std::string_view dataText(Group g) const { return line_.dataText(g); }
+    // The decoded operand of an operand group: the object, the value or a detail group.
+    const DecodedOperand& operand(Group g) const {
+        if (g == kObject) return decoded_.object;
+        if (g == kValue) return decoded_.value;
+        return decoded_.details[groupIndex(g) - groupIndex(Group::P0)];
+    }
+    OperandKind kind(Group g) const { return operand(g).kind; }
 
     void connective() {
-        const std::string_view c = kind(kConnective);
-        if (isAny(c, {codes::kNew, codes::kAnd, codes::kOr})) {
-            if (c == codes::kAnd && place_.index == 0)
+        const Connective c = decoded_.connective;
+        if (c == Connective::New || c == Connective::And || c == Connective::Or) {
+            if (c == Connective::And && place_.index == 0)
                 warn("connective: \"AND \" on the first line of a block is never true: the chain starts "
                      "false");
             condition();
             return;
         }
-        if (c == codes::kNext && place_.index == 0)
+        if (c == Connective::Next && place_.index == 0)
             warn("connective: \"NEXT\" on the first line of a block: its action never runs");
-        if (!isAny(c, {codes::kNext, codes::kNone})) {
+        if (c == Connective::Other) {
             warn("connective: " + quoted(kindText(kConnective)) +
                  " is not a connective: the condition is not evaluated and the chain result is kept");
         } else if (!isEmptyKind(kindText(kObject)) || !isEmptyKind(kindText(kComparison)) ||
@@ -82,32 +84,30 @@ private:
     }
 
     void condition() {
-        if (kind(kObject) == codes::kNone) {
+        if (kind(kObject) == OperandKind::None) {
             if (!isEmptyKind(kindText(kComparison)) || !isEmptyKind(kindText(kValue)))
                 warn("the object is \"NONE\": the condition is true, its comparison and value are not used");
             return;
         }
-        const std::string_view comparison = kind(kComparison);
-        const std::string_view code = line_.data(kComparison);
-        if (comparison == codes::kComp) {
+        const ComparisonKind comparison = decoded_.comparisonKind;
+        if (comparison == ComparisonKind::Comp) {
             conditionOperand(kObject, "object");
-            if (kind(kValue) == codes::kNone)
+            if (kind(kValue) == OperandKind::None)
                 warn("value: \"NONE\" under \"COMP\" reads as 0");
             else
                 conditionOperand(kValue, "value");
-            if (!isAny(code, {codes::kEq, codes::kLt, codes::kGt, codes::kLe, codes::kGe, codes::kNe}))
+            if (decoded_.comparison == Comparison::Other)
                 warn("comparison: " + quoted(dataText(kComparison)) +
                      " is not a comparison: the condition is never true");
-        } else if (comparison == codes::kSts) {
-            if (kind(kObject) != codes::kPin) {
+        } else if (comparison == ComparisonKind::Sts) {
+            if (kind(kObject) != OperandKind::Pin) {
                 warn("pin-state test on an object of kind " + quoted(kindText(kObject)) +
                      ", not a pin: the condition is never true");
             } else {
                 pinCode("object", kObject, true, "the condition is never true");
-                pinState(code);
+                pinState();
             }
-            if (!isAny(code,
-                       {codes::kElec, codes::kStop, codes::kStopToElec, codes::kElecToStop, codes::kChange}))
+            if (decoded_.pinState == PinState::Other)
                 warn("comparison: " + quoted(dataText(kComparison)) +
                      " is not a pin state: the condition is never true");
             if (!isEmptyKind(kindText(kValue))) warn("value: a pin-state test does not use it");
@@ -123,18 +123,20 @@ private:
     // own output, shifted before the block runs and set after it: while the block runs its newest and
     // previous values are both the last cycle's output, so a transition never shows. A pattern that selects
     // no pin reads as energized always.
-    void pinState(std::string_view code) {
-        const PinCode pin = decodePinCode(line_.data(kObject));
-        if (!isPinCode(dataText(kObject)) || (pin.port != 0 && pin.port != 1)) return;
-        const bool transition = isAny(code, {codes::kStopToElec, codes::kElecToStop, codes::kChange});
+    void pinState() {
+        const DecodedOperand& pin = decoded_.object;
+        if (!isPinCode(dataText(kObject)) || pin.port < 0) return;
+        const PinState state = decoded_.pinState;
+        const bool transition =
+            state == PinState::StopToElec || state == PinState::ElecToStop || state == PinState::Change;
         if (pin.port == 1 && transition) {
             warn("comparison: " + quoted(dataText(kComparison)) +
                  " on a port-1 pin is never true: while the block runs, port 1's newest and previous values "
                  "are both the last cycle's output");
-        } else if (pin.pattern == 0 && code == codes::kElec) {
+        } else if (pin.pattern == 0 && state == PinState::Elec) {
             warn("object: pin code " + quoted(dataText(kObject)) +
                  " selects no pin: \"ELEC\" is always true");
-        } else if (pin.pattern == 0 && (transition || code == codes::kStop)) {
+        } else if (pin.pattern == 0 && (transition || state == PinState::Stop)) {
             warn("object: pin code " + quoted(dataText(kObject)) +
                  " selects no pin: " + quoted(dataText(kComparison)) + " is never true");
         }
@@ -142,14 +144,14 @@ private:
 
     // The object or the value of a "COMP" condition.
     void conditionOperand(Group g, const std::string& role) {
-        const std::string_view k = kind(g);
-        if (k == codes::kVar) {
+        const OperandKind k = kind(g);
+        if (k == OperandKind::Var) {
             variable(role, g, "it reads as 0");
-        } else if (k == codes::kSvar) {
+        } else if (k == OperandKind::Svar) {
             systemVariable(role, g);
-        } else if (k == codes::kPin) {
+        } else if (k == OperandKind::Pin) {
             pinCode(role, g, true, "it reads as 0");
-        } else if (k == codes::kCnst && g == kValue) {
+        } else if (k == OperandKind::Cnst && g == kValue) {
             constant(role, g);
         } else {
             warn(role + ": " + quoted(kindText(g)) +
@@ -158,26 +160,26 @@ private:
     }
 
     void action() {
-        const std::string_view a = kind(kAction);
-        if (a == codes::kOut || a == codes::kOutr) {
+        const Action a = decoded_.action;
+        if (a == Action::Out || a == Action::Outr) {
             pinCode("action", kAction, false, {});
-            if (isPinCode(dataText(kAction)) && decodePinCode(line_.data(kAction)).port != 1)
+            if (isPinCode(dataText(kAction)) && decoded_.actionPort != 1)
                 warn("action: pin code " + quoted(dataText(kAction)) + " names port " +
                      std::string(dataText(kAction).substr(0, 1)) + ", but " + quoted(kindText(kAction)) +
                      " always sets port 1");
             unusedDetails();
-        } else if (a == codes::kCalc) {
+        } else if (a == Action::Calc) {
             variable("CALC target", kAction, "the line does nothing");
             if (!place_.hasDetails)
                 warn(missingDetails() + ": the calculation gives 0");
             else
                 calculation();
-        } else if (a == codes::kLog || a == codes::kClip) {
+        } else if (a == Action::Log || a == Action::Clip) {
             if (!place_.hasDetails)
                 warn(missingDetails() + ": the row is empty");
             else
                 rowItems();
-        } else if (a == codes::kNone) {
+        } else if (a == Action::None) {
             unusedDetails();
         } else {
             warn("action: " + quoted(kindText(kAction)) + " is not an action: the line does nothing");
@@ -202,21 +204,21 @@ private:
         if (!isEmptyKind(kindText(Group::P0))) calculationOperand(0);
         for (int k = 1; k <= 3; ++k) {
             const Group op = detailGroup(2 * k - 1);
-            const Group operand = detailGroup(2 * k);
+            const Group argument = detailGroup(2 * k);
+            const Operator kindOfOp = decoded_.operators[static_cast<std::size_t>(k - 1)];
             if (isEmptyKind(kindText(op))) {
-                if (!isEmptyKind(kindText(operand)))
+                if (!isEmptyKind(kindText(argument)))
                     warn(detailName(2 * k) + " is not used: " + detailName(2 * k - 1) + " holds no operator");
-            } else if (!isAny(kind(op), {codes::kAdd, codes::kSub, codes::kMul, codes::kDiv, codes::kRem,
-                                         codes::kBitAnd, codes::kBitOr, codes::kBitXor})) {
+            } else if (kindOfOp == Operator::Other) {
                 warn(detailName(2 * k - 1) + ": " + quoted(kindText(op)) +
                      " is not an operator: the result so far is kept");
-            } else if (isEmptyKind(kindText(operand))) {
+            } else if (isEmptyKind(kindText(argument))) {
                 warn(detailName(2 * k) + ": the operator " + quoted(kindText(op)) +
                      " has no operand: it takes 0");
             } else {
                 calculationOperand(2 * k);
-                if (isAny(kind(op), {codes::kDiv, codes::kRem}) && kind(operand) == codes::kCnst &&
-                    parseDecimal(line_.data(operand)) == 0)
+                if ((kindOfOp == Operator::Div || kindOfOp == Operator::Rem) &&
+                    kind(argument) == OperandKind::Cnst && operand(argument).number == 0)
                     warn(detailName(2 * k - 1) + ": " + quoted(kindText(op)) +
                          " by the constant 0: the engine leaves the result so far unchanged");
             }
@@ -226,14 +228,14 @@ private:
     void calculationOperand(int k) {
         const Group g = detailGroup(k);
         const std::string role = detailName(k);
-        const std::string_view operandKind = kind(g);
-        if (operandKind == codes::kCnst) {
+        const OperandKind operandKind = kind(g);
+        if (operandKind == OperandKind::Cnst) {
             constant(role, g);
-        } else if (operandKind == codes::kVar) {
+        } else if (operandKind == OperandKind::Var) {
             variable(role, g, "it reads as 0");
-        } else if (operandKind == codes::kSvar) {
+        } else if (operandKind == OperandKind::Svar) {
             systemVariable(role, g);
-        } else if (operandKind == codes::kVarm) {
+        } else if (operandKind == OperandKind::Varm) {
             warn(role + ": \"VARM\" is for rows of LOG and CLIP: in a calculation it reads as 0");
         } else {
             warn(role + ": " + quoted(kindText(g)) + " is not an operand kind: it reads as 0");
@@ -244,14 +246,14 @@ private:
         bool anyItem = false;
         for (int k = 0; k < static_cast<int>(kDetailGroups); ++k) {
             const Group g = detailGroup(k);
-            const std::string_view itemKind = kind(g);
+            const OperandKind itemKind = kind(g);
             if (isEmptyKind(kindText(g))) continue;
             anyItem = true;
-            if (itemKind == codes::kVar || itemKind == codes::kVarm) {
+            if (itemKind == OperandKind::Var || itemKind == OperandKind::Varm) {
                 variable(detailName(k), g, "it reads as 0");
-            } else if (itemKind == codes::kSvar) {
+            } else if (itemKind == OperandKind::Svar) {
                 systemVariable(detailName(k), g);
-            } else if (itemKind != codes::kCnst) {
+            } else if (itemKind != OperandKind::Cnst) {
                 warn(detailName(k) + ": " + quoted(kindText(g)) +
                      " is not a row item kind: no item is written");
             }
@@ -283,8 +285,7 @@ private:
     }
 
     void systemVariable(const std::string& role, Group g) {
-        if (!isAny(line_.data(g),
-                   {codes::kPassageSec, codes::kTick10ms, codes::kPassage10ms, codes::kPort0, codes::kPort1}))
+        if (operand(g).system == SystemVariable::Other)
             warn(role + ": " + quoted(dataText(g)) + " is not a system variable: it reads as 0");
     }
 
@@ -312,6 +313,7 @@ private:
 
     const Program& program_;
     const LineRecord& line_;
+    const DecodedLine decoded_;
     const LinePlace& place_;
     Findings& out_;
 };

@@ -2,8 +2,8 @@
 #include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
 #include "log_file_name.h"
-#include "program/codes.h"
 #include "program/keys.h"
+#include "program/vocabulary.h"
 
 #include <filesystem>
 #include <system_error>
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 bool logsRows(const Block& block) {
     for (int i = 0; i < block.loadedLines(); ++i)
-        if (block.lines[i].kind(kAction) == codes::kLog) return true;
+        if (meaningOf(kActions, block.lines[i].kind(kAction)) == Action::Log) return true;
     return false;
 }
 
