@@ -121,6 +121,8 @@ void MqttClient::loop() {
         }
         const int result = mosquitto_loop(client_, kPollMs, 1);
         if (result != MOSQ_ERR_SUCCESS && link_ != Link::kDown) lost(libraryError(result));
+        if (connected_ && link_ == Link::kUp) publishOnConnect();
+        connected_ = false;
     }
     // The last picture, then offline, sent before the connection ends.
     if (link_ != Link::kUp) return;
@@ -215,7 +217,8 @@ void MqttClient::onConnect(mosquitto*, void* self, int result) {
     }
     client.link_ = Link::kUp;
     client.pauseSeconds_ = 1;
-    client.publishOnConnect();
+    // Published from the loop, after the library has left its callback and the locks it holds there.
+    client.connected_ = true;
 }
 
 void MqttClient::onDisconnect(mosquitto*, void* self, int result) {

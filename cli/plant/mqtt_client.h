@@ -99,6 +99,7 @@ private:
     std::uint64_t dropped_ = 0;
     std::uint64_t droppedReported_ = 0;
     int unacknowledged_ = 0;
+    bool connected_ = false; // a connection came up in the last pass of the library's loop
 };
 
 } // namespace zelk::plant
