@@ -59,7 +59,9 @@ private:
     const DecodedOperand& operand(Group g) const {
         if (g == kObject) return decoded_.object;
         if (g == kValue) return decoded_.value;
-        return decoded_.details[groupIndex(g) - groupIndex(Group::P0)];
+        // Only the object, the value and P0..P6 are asked for; the bound keeps the index provably inside.
+        const std::size_t k = groupIndex(g) - groupIndex(Group::P0);
+        return decoded_.details[std::min(k, decoded_.details.size() - 1)];
     }
     OperandKind kind(Group g) const { return operand(g).kind; }
 
