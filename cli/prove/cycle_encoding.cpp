@@ -259,13 +259,4 @@ z3::expr CycleEncoding::cycleEndShape(const State& s) const {
     return z3::ule(s.tick, byte(context_, 99)) && s.sequence == behind;
 }
 
-z3::expr CycleEncoding::equal(const State& a, const State& b) const {
-    z3::expr all = a.port0 == b.port0 && a.port1 == b.port1 && a.lastPort0 == b.lastPort0 &&
-                   a.lastPort1 == b.lastPort1 && a.tick == b.tick && a.sequence == b.sequence &&
-                   a.seconds == b.seconds;
-    for (std::size_t n = 0; n < a.variables.size(); ++n)
-        if (settable_[n]) all = all && a.variables[n] == b.variables[n];
-    return all;
-}
-
 } // namespace zelk::prove

@@ -36,8 +36,6 @@ public:
     State next(const State& s, const z3::expr& input) const;
     // What every state at the end of a cycle satisfies, whatever the run's length (the counters' relation).
     z3::expr cycleEndShape(const State& s) const;
-    // Every component of a equal to b's.
-    z3::expr equal(const State& a, const State& b) const;
 
     z3::context& context() const { return context_; }
 

@@ -1,7 +1,10 @@
 #include "cli/prove/prover.h"
 
 #include "cli/prove/cycle_encoding.h"
+#include "cli/prove/value_bounds.h"
 
+#include <algorithm>
+#include <span>
 #include <string>
 
 namespace zelk::prove {
@@ -99,7 +102,7 @@ Result outcome(Verdict verdict, int depth) {
 class Checker {
 public:
     Checker(const Program& program, const Property& property)
-        : encoding_(context_, program), property_(property), base_(context_, "QF_BV"),
+        : encoding_(context_, program), bounds_(program), property_(property), base_(context_, "QF_BV"),
           induction_(context_, "QF_BV") {}
 
     Result run(int depth) {
@@ -116,16 +119,20 @@ public:
             // The run from its start, one cycle longer; its new end is checked with the next batch.
             inputs.push_back(context_.bv_const(("in" + std::to_string(k - 1)).c_str(), 8));
             path.push_back(link(base_, path.back(), inputs.back(), "s" + std::to_string(k) + "_"));
+            addBounds(path.back().state, bounds_.next());
             unchecked_.push_back(bad(path.back()));
 
             // Induction: k states in a row where it holds, from any state a run can be in, are followed
             // by one where it holds too. Together with the first k cycles of the run it covers every run.
-            induction_.add(!bad(free.back()));
-            free.push_back(link(induction_, free.back(),
-                                context_.bv_const(("u" + std::to_string(k)).c_str(), 8),
-                                "t" + std::to_string(k) + "_"));
-            const bool inductive =
-                worthInduction(k) && induction_.check(1, &guarded(induction_, bad(free.back()))) == z3::unsat;
+            bool inductive = false;
+            if (k <= inductionLimit()) {
+                induction_.add(!bad(free.back()));
+                free.push_back(link(induction_, free.back(),
+                                    context_.bv_const(("u" + std::to_string(k)).c_str(), 8),
+                                    "t" + std::to_string(k) + "_"));
+                inductive = worthInduction(k) &&
+                            induction_.check(1, &guarded(induction_, bad(free.back()))) == z3::unsat;
+            }
 
             if (inductive || unchecked_.size() == kBatch || k == depth)
                 if (const int broken = checkBatch(k); broken > 0) return found(broken, inputs);
@@ -141,8 +148,18 @@ private:
     static constexpr std::size_t kBatch = 32;
 
     // The first cycle (from 1) of the unchecked ends, up to cycle last, that breaks the property; 0 for none.
+    // The ranges every run's variables keep after this cycle, as facts of the run from its start.
+    void addBounds(const State& s, const std::array<Interval, kVariableCount>& bounds) {
+        for (std::size_t n = 0; n < bounds.size(); ++n) {
+            if (bounds[n].isEverything() || s.variables[n].is_numeral()) continue;
+            base_.add(s.variables[n] >= context_.bv_val(bounds[n].low, 32) &&
+                      s.variables[n] <= context_.bv_val(bounds[n].high, 32));
+        }
+    }
+
     int checkBatch(int last) {
         const int first = last - static_cast<int>(unchecked_.size()) + 1;
+        firstUnchecked_ = first;
         z3::expr any = context_.bool_val(false);
         for (const z3::expr& b : unchecked_)
             any = any || b;
@@ -151,15 +168,21 @@ private:
             for (std::size_t i = 0; i < unchecked_.size() && broken == 0; ++i)
                 if (base_.check(1, &guarded(base_, unchecked_[i])) == z3::sat)
                     broken = first + static_cast<int>(i);
-        if (broken == 0)
-            for (const z3::expr& b : unchecked_)
-                base_.add(!b);
+        if (broken > 0) return broken; // found() still needs the batch
+        for (const z3::expr& b : unchecked_)
+            base_.add(!b);
         unchecked_.clear();
-        return broken;
+        return 0;
     }
 
     // Induction is tried at every depth up to 16, just past a response's window, and then at powers of 2:
     // a failed attempt costs a solver call over the whole unrolled path.
+    // Beyond this depth induction is not tried: without more invariants it seldom closes there, and its
+    // unrolled path costs as much memory as the run's.
+    int inductionLimit() const {
+        return std::max(64, property_.kind == Kind::Response ? property_.within + 4 : 0);
+    }
+
     bool worthInduction(int k) const {
         if (k <= 16) return true;
         if (property_.kind == Kind::Response && k > property_.within && k <= property_.within + 4)
@@ -174,19 +197,39 @@ private:
     }
 
     // The state after one more cycle, as fresh unknowns tied to the cycle's formula.
+    // A part of the next state: a constant stays one (the counters of the run from its start, the output
+    // while no line can change it); anything else is named by a fresh unknown, so that each cycle's formula
+    // is stated once however often the part is read.
+    z3::expr named(z3::solver& solver, const z3::expr& value, const std::string& name) {
+        const z3::expr simplified = value.simplify();
+        if (simplified.is_numeral()) return simplified;
+        const z3::expr unknown = context_.bv_const(name.c_str(), simplified.get_sort().bv_size());
+        solver.add(unknown == simplified);
+        return unknown;
+    }
+
+    // The state after one more cycle.
     Step link(z3::solver& solver, const Step& from, const z3::expr& input, const std::string& prefix) {
-        Step to = unknownStep(prefix);
-        solver.add(encoding_.equal(to.state, encoding_.next(from.state, input)));
+        State next = encoding_.next(from.state, input);
+        const std::pair<z3::expr*, const char*> parts[] = {
+            {&next.port0, "port0"},         {&next.port1, "port1"}, {&next.lastPort0, "lastPort0"},
+            {&next.lastPort1, "lastPort1"}, {&next.tick, "tick"},   {&next.sequence, "seq"},
+            {&next.seconds, "seconds"}};
+        for (const auto& [part, name] : parts)
+            *part = named(solver, *part, prefix + name);
+        for (std::size_t n = 0; n < next.variables.size(); ++n)
+            next.variables[n] = named(solver, next.variables[n], prefix + "var" + std::to_string(n));
+        z3::expr waiting = monitorValue(kNoTrigger);
         if (property_.kind == Kind::Response) {
             const z3::expr none = monitorValue(kNoTrigger);
-            solver.add(to.waiting == z3::ite(condition(property_.condition, to.state), none,
-                                             z3::ite(from.waiting != none, from.waiting + monitorValue(1),
-                                                     z3::ite(condition(property_.trigger, to.state),
-                                                             monitorValue(0), none))));
-        } else {
-            solver.add(to.waiting == monitorValue(kNoTrigger));
+            waiting =
+                named(solver,
+                      z3::ite(condition(property_.condition, next), none,
+                              z3::ite(from.waiting != none, from.waiting + monitorValue(1),
+                                      z3::ite(condition(property_.trigger, next), monitorValue(0), none))),
+                      prefix + "waiting");
         }
-        return to;
+        return {next, waiting};
     }
 
     // What must never be true of a cycle's end; for "reachable", what is looked for.
@@ -211,12 +254,40 @@ private:
         return guards_.back();
     }
 
+    // The result of the first cycle k that breaks the property, with inputs that change as few pins as the
+    // solver can keep: each pin is asked to keep the value it had the cycle before (released before the
+    // first), and the requests the solver refuses (its unsat core) are dropped until the run is found again.
     Result found(int k, const std::vector<z3::expr>& inputs) {
+        std::vector<z3::expr> keeps;
+        for (int c = 0; c < k; ++c) {
+            const z3::expr& now = inputs[static_cast<std::size_t>(c)];
+            const z3::expr before =
+                c == 0 ? context_.bv_val(0xFF, 8) : inputs[static_cast<std::size_t>(c) - 1];
+            for (unsigned pin = 0; pin < 8; ++pin) {
+                keeps.push_back(
+                    context_.bool_const(("keep" + std::to_string(c) + "_" + std::to_string(pin)).c_str()));
+                base_.add(z3::implies(keeps.back(), now.extract(pin, pin) == before.extract(pin, pin)));
+            }
+        }
+        const z3::expr goal = guarded(base_, unchecked_[static_cast<std::size_t>(k - firstUnchecked_)]);
+        for (;;) {
+            z3::expr_vector assumptions(context_);
+            assumptions.push_back(goal);
+            for (const z3::expr& keep : keeps)
+                assumptions.push_back(keep);
+            if (base_.check(assumptions) == z3::sat) break;
+            const z3::expr_vector core = base_.unsat_core();
+            std::erase_if(keeps, [&](const z3::expr& keep) {
+                for (unsigned i = 0; i < core.size(); ++i)
+                    if (z3::eq(core[i], keep)) return true;
+                return false;
+            });
+        }
         const z3::model model = base_.get_model();
         Result result =
             outcome(property_.kind == Kind::Reachable ? Verdict::Reachable : Verdict::Violated, k);
         result.cycle = k - 1;
-        for (const z3::expr& input : inputs)
+        for (const z3::expr& input : std::span(inputs).first(static_cast<std::size_t>(k)))
             result.inputs.push_back(static_cast<std::uint8_t>(model.eval(input, true).get_numeral_uint()));
         if (property_.kind == Kind::Response) result.trigger = result.cycle - property_.within;
         return result;
@@ -224,11 +295,13 @@ private:
 
     z3::context context_;
     CycleEncoding encoding_;
+    ValueBounds bounds_;
     const Property& property_;
     z3::solver base_;
     z3::solver induction_;
     std::vector<z3::expr> guards_;
     std::vector<z3::expr> unchecked_; // the run's cycle ends not yet checked: what breaks the property there
+    int firstUnchecked_ = 1;          // the cycle (from 1) of unchecked_.front()
 };
 
 } // namespace

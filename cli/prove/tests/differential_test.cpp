@@ -2,6 +2,7 @@
 // cycle's output and variables compared. The two describe one behaviour and must never drift apart.
 #include "cli/prove/cycle_encoding.h"
 #include "cli/prove/tests/random_program.h"
+#include "cli/prove/value_bounds.h"
 #include "cli/virtual_test/virtual_run.h"
 #include "testing/temp_dir.h"
 #include "testing/test_files.h"
@@ -55,7 +56,14 @@ std::string difference(const std::string& path, const std::vector<Seen>& engine)
     z3::context context;
     const CycleEncoding encoding(context, *program);
     State s = encoding.initial();
+    ValueBounds bounds(*program);
     for (std::size_t c = 0; c < engine.size(); ++c) {
+        const auto& range = bounds.next();
+        for (std::size_t n = 0; n < range.size(); ++n)
+            if (engine[c].variables[n] < range[n].low || engine[c].variables[n] > range[n].high)
+                return "cycle " + std::to_string(c) + ": variable " + std::to_string(n) + " " +
+                       std::to_string(engine[c].variables[n]) + " is outside its bounds " +
+                       std::to_string(range[n].low) + ".." + std::to_string(range[n].high);
         State next = encoding.next(s, context.bv_val(engine[c].port0, 8));
         // Each component as a constant again, so that the formula does not grow from cycle to cycle.
         for (z3::expr* e : {&next.port0, &next.port1, &next.lastPort0, &next.lastPort1, &next.tick,
