@@ -15,6 +15,22 @@ struct ReportLengths {
     std::size_t output = 0;
 };
 
+// Why a read or a write failed. The device keeps a code and a number only; the text for a person is
+// made when someone asks for it (failure_text.h), so a failure on the control cycle's path costs a store.
+enum class IoFailure : std::uint8_t {
+    None,     // it did not fail
+    TimedOut, // nothing came (read), or the device took nothing (write), within the time allowed
+    Gone,     // the device is gone: unplugged, or the virtual board's program closed its end
+    System,   // the system (or the HID library) refused; errorNumber says why where it gave a number
+    Rejected, // no report the device takes: no buffer, or a length other than its report length
+};
+
+struct IoError {
+    IoFailure kind = IoFailure::None;
+    int errorNumber = 0; // the system's error number where it gave one (errno; on Windows GetLastError())
+    friend bool operator==(const IoError&, const IoError&) = default;
+};
+
 class Device {
 public:
     virtual ~Device() = default;
@@ -27,6 +43,12 @@ public:
     virtual int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
     // Writes one output report (report ID byte first). Returns false on failure.
     virtual bool write(const std::uint8_t* report, std::size_t length) = 0;
+    // Why the latest read or write failed; None after one that succeeded.
+    virtual IoError lastError() const { return {}; }
+    // lastError() in words for a person, NUL-terminated in text and cut to size, without allocating. Ask on
+    // the thread that reads and writes, before its next read or write: a backend's own text lasts until
+    // then.
+    virtual void describeLastError(char* text, std::size_t size) const;
 };
 
 // Why an open failed, as far as the backend can tell: what a person can do about it differs.

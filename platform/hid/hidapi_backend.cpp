@@ -2,6 +2,8 @@
 // whether a device numbers its reports, so both come from the report descriptor, read from the hidraw node.
 #include "hid/backends.h"
 #include "hid/device_lock.h"
+#include "hid/failure_text.h"
+#include "hid/io_error.h"
 #include "hid/open_error.h"
 #include "hid/report_descriptor.h"
 #include "hid/unique_fd.h"
@@ -10,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cwchar>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -124,32 +128,69 @@ public:
     }
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
-        if (buffer == nullptr) return -1;
         const int timeout = std::max(timeoutMs, 0);
-        if (lengths_ && lengths_->usesReportIds) {
-            if (length == 0) return -1;
-            const int n = hid_read_timeout(device_, buffer, length, timeout);
-            return n > 0 ? n : -1;
-        }
+        const bool numbered = lengths_ && lengths_->usesReportIds;
         // A device without report IDs delivers the data alone; the buffer starts with report ID 0.
-        if (length < 2) return -1;
-        const int n = hid_read_timeout(device_, buffer + 1, length - 1, timeout);
-        if (n <= 0) return -1;
+        if (buffer == nullptr || length < (numbered ? 1u : 2u)) return failRead({IoFailure::Rejected, 0});
+        errno = 0;
+        const int n = numbered ? hid_read_timeout(device_, buffer, length, timeout)
+                               : hid_read_timeout(device_, buffer + 1, length - 1, timeout);
+        if (n == 0) return failRead({IoFailure::TimedOut, 0});
+        if (n < 0) return failRead(failureFromErrno());
+        lastError_ = {};
+        if (numbered) return n;
         buffer[0] = 0;
         return n + 1;
     }
 
     bool write(const std::uint8_t* report, std::size_t length) override {
         // hidraw takes the report ID byte first, 0 for a device without report IDs.
-        if (report == nullptr || length == 0) return false;
-        return hid_write(device_, report, length) > 0;
+        if (report == nullptr || length == 0) return failWrite({IoFailure::Rejected, 0});
+        errno = 0;
+        if (hid_write(device_, report, length) > 0) {
+            lastError_ = {};
+            return true;
+        }
+        return failWrite(failureFromErrno());
+    }
+
+    IoError lastError() const override { return lastError_; }
+
+    // hidapi's own text where it kept one (it names the step that failed), else the reason from errno.
+    void describeLastError(char* text, std::size_t size) const override {
+        const wchar_t* own = lastError_.kind == IoFailure::System ? hid_error(device_) : nullptr;
+        if (size == 0 || own == nullptr || std::wcscmp(own, L"Success") == 0) {
+            describeIoError(lastError_, text, size);
+            return;
+        }
+        // Its text is ASCII in practice; anything else is shown as '?', so nothing is converted or allocated.
+        std::size_t n = 0;
+        for (; own[n] != L'\0' && n + 1 < size; ++n)
+            text[n] = own[n] > 0 && own[n] < 0x80 ? static_cast<char>(own[n]) : '?';
+        text[n] = '\0';
     }
 
 private:
+    // hidapi leaves the errno of the failed system call behind, or none (0) where it found the failure
+    // itself, such as a hidraw node that reports an error condition because its device was unplugged.
+    static IoError failureFromErrno() {
+        const int error = errno;
+        return error == 0 ? IoError{IoFailure::System, 0} : ioErrorFromErrno(error);
+    }
+    int failRead(IoError error) {
+        lastError_ = error;
+        return -1;
+    }
+    bool failWrite(IoError error) {
+        lastError_ = error;
+        return false;
+    }
+
     UniqueFd lock_; // released after the device is closed
     hid_device* device_;
     std::optional<Identity> identity_;
     std::optional<DescriptorLengths> lengths_;
+    IoError lastError_;
 };
 
 class HidapiBackend : public Backend {

@@ -3,6 +3,7 @@
 #include "hid/backends.h"
 #include "hid/board_pipes.h"
 #include "hid/virtual_protocol.h"
+#include "hid/windows_error.h"
 #include "hid/windows_hid.h"
 
 #include <algorithm>
@@ -79,7 +80,7 @@ public:
         if (pipe_ == INVALID_HANDLE_VALUE) return winhid::IoResult::Failed;
         ResetEvent(readEvent_);
         if (ReadFile(pipe_, buffer, static_cast<DWORD>(length), nullptr, &read_)) return collect(bytes);
-        if (GetLastError() != ERROR_IO_PENDING) return fail();
+        if (GetLastError() != ERROR_IO_PENDING) return fail(ioErrorFromWindows(GetLastError()));
         reading_ = true;
         return winhid::IoResult::Pending;
     }
@@ -89,47 +90,60 @@ public:
         const DWORD waited = WaitForSingleObject(readEvent_, static_cast<DWORD>(timeoutMs));
         if (waited == WAIT_TIMEOUT) return winhid::IoResult::Pending;
         reading_ = false;
-        if (waited != WAIT_OBJECT_0) return fail();
+        if (waited != WAIT_OBJECT_0) return fail(ioErrorFromWindows(GetLastError()));
         return collect(bytes);
     }
 
     bool write(const std::uint8_t* report, std::size_t length, int timeoutMs) override {
+        if (pipe_ == INVALID_HANDLE_VALUE) return false;
         // A board takes output reports of exactly its output length, as a HID device does.
-        if (pipe_ == INVALID_HANDLE_VALUE || length != hello_.outputLength) return false;
+        if (length != hello_.outputLength) {
+            error_ = {IoFailure::Rejected, 0};
+            return false;
+        }
         OVERLAPPED overlapped{};
         overlapped.hEvent = writeEvent_;
         ResetEvent(writeEvent_);
         DWORD n = 0;
         if (!WriteFile(pipe_, report, static_cast<DWORD>(length), nullptr, &overlapped) &&
             GetLastError() != ERROR_IO_PENDING) {
-            fail();
+            fail(ioErrorFromWindows(GetLastError()));
             return false;
         }
         if (WaitForSingleObject(writeEvent_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
             // The board takes no reports: it counts as gone, as on a stalled socket.
             CancelIoEx(pipe_, &overlapped);
             GetOverlappedResult(pipe_, &overlapped, &n, TRUE);
-            fail();
+            fail({IoFailure::TimedOut, 0});
             return false;
         }
-        if (!GetOverlappedResult(pipe_, &overlapped, &n, FALSE) || n != length) {
-            fail();
+        if (!GetOverlappedResult(pipe_, &overlapped, &n, FALSE)) {
+            fail(ioErrorFromWindows(GetLastError()));
+            return false;
+        }
+        if (n != length) {
+            fail({IoFailure::System, 0});
             return false;
         }
         return true;
     }
+
+    // Once the pipe is closed, every read and write fails with the reason that closed it.
+    IoError lastError() const override { return error_; }
 
 private:
     // The read has completed: a whole message, or a failure. A message longer than a report, or a closed
     // pipe, ends the connection.
     winhid::IoResult collect(std::size_t& bytes) {
         DWORD n = 0;
-        if (!GetOverlappedResult(pipe_, &read_, &n, FALSE) || n == 0) return fail();
+        if (!GetOverlappedResult(pipe_, &read_, &n, FALSE)) return fail(ioErrorFromWindows(GetLastError()));
+        if (n == 0) return fail({IoFailure::Gone, 0});
         bytes = n;
         return winhid::IoResult::Done;
     }
 
-    winhid::IoResult fail() {
+    winhid::IoResult fail(IoError error) {
+        error_ = error;
         closePipe();
         return winhid::IoResult::Failed;
     }
@@ -152,6 +166,7 @@ private:
     HANDLE writeEvent_ = nullptr;
     OVERLAPPED read_{};
     bool reading_ = false;
+    IoError error_;
 };
 
 // Opens the board's pipe, waiting briefly for a board that is between two clients, and reads its hello.

@@ -1,5 +1,6 @@
 // Virtual boards: the client side of the board wire protocol over SOCK_SEQPACKET Unix sockets.
 #include "hid/backends.h"
+#include "hid/io_error.h"
 #include "hid/open_error.h"
 #include "hid/unique_fd.h"
 #include "hid/virtual_protocol.h"
@@ -118,38 +119,64 @@ public:
         return true;
     }
 
+    // Once the board is gone, every read and write fails with the reason that found it gone.
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
-        if (!fd_.valid() || buffer == nullptr || length == 0) return -1;
+        if (!fd_.valid()) return -1;
+        if (buffer == nullptr || length == 0) return failRead({IoFailure::Rejected, 0});
         // Poll reports readiness for a closed peer too; recv then tells the two apart.
-        if (!waitFor(fd_.get(), POLLIN, std::max(timeoutMs, 0))) return -1;
+        if (!waitFor(fd_.get(), POLLIN, std::max(timeoutMs, 0))) return failRead({IoFailure::TimedOut, 0});
         ssize_t n;
         do {
             n = ::recv(fd_.get(), buffer, length, MSG_DONTWAIT);
         } while (n < 0 && errno == EINTR);
-        if (n > 0) return static_cast<int>(n);
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) fd_.reset(); // the board is gone
-        return -1;
+        if (n > 0) {
+            lastError_ = {};
+            return static_cast<int>(n);
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return failRead({IoFailure::TimedOut, 0});
+        fd_.reset(); // the board is gone
+        return failRead(n == 0 ? IoError{IoFailure::Gone, 0} : ioErrorFromErrno(errno));
     }
 
     bool write(const std::uint8_t* report, std::size_t length) override {
+        if (!fd_.valid()) return false;
         // A board takes output reports of exactly its output length, as a HID device does.
-        if (!fd_.valid() || report == nullptr || length != hello_.outputLength) return false;
+        if (report == nullptr || length != hello_.outputLength) return failWrite({IoFailure::Rejected, 0});
+        IoError error{IoFailure::TimedOut, 0}; // still full after the second wait
         for (int attempt = 0; attempt < 2; ++attempt) {
             ssize_t n;
             do {
                 n = ::send(fd_.get(), report, length, MSG_NOSIGNAL | MSG_DONTWAIT);
             } while (n < 0 && errno == EINTR);
-            if (n == static_cast<ssize_t>(length)) return true;
-            if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
-            if (!waitFor(fd_.get(), POLLOUT, kWriteTimeoutMs)) return false;
+            if (n == static_cast<ssize_t>(length)) {
+                lastError_ = {};
+                return true;
+            }
+            if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                error = n >= 0 ? IoError{IoFailure::System, 0} : ioErrorFromErrno(errno);
+                break;
+            }
+            if (!waitFor(fd_.get(), POLLOUT, kWriteTimeoutMs)) return failWrite({IoFailure::TimedOut, 0});
         }
         fd_.reset();
+        return failWrite(error);
+    }
+
+    IoError lastError() const override { return lastError_; }
+
+private:
+    int failRead(IoError error) {
+        lastError_ = error;
+        return -1;
+    }
+    bool failWrite(IoError error) {
+        lastError_ = error;
         return false;
     }
 
-private:
     UniqueFd fd_;
     vproto::Hello hello_;
+    IoError lastError_;
 };
 
 class VirtualBackend : public Backend {

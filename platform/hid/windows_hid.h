@@ -33,6 +33,8 @@ public:
     // Writes one output report (WriteFile), waiting at most timeoutMs; a write still running then is
     // cancelled.
     virtual bool write(const std::uint8_t* report, std::size_t length, int timeoutMs) = 0;
+    // Why the latest startRead, waitRead or write that failed did (a write that timed out: TimedOut).
+    virtual IoError lastError() const { return {IoFailure::System, 0}; }
 };
 
 class System {

@@ -35,7 +35,10 @@ public:
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
         // The system reads whole reports only: into a buffer of the declared input length.
-        if (buffer == nullptr || length == 0 || report_.empty()) return -1;
+        if (buffer == nullptr || length == 0 || report_.empty()) {
+            lastError_ = {IoFailure::Rejected, 0};
+            return -1;
+        }
         std::size_t bytes = 0;
         IoResult result;
         if (pending_) {
@@ -45,22 +48,36 @@ public:
             if (result == IoResult::Pending) result = handle_->waitRead(std::max(timeoutMs, 0), bytes);
         }
         pending_ = result == IoResult::Pending;
-        if (result != IoResult::Done || bytes == 0) return -1;
+        if (result != IoResult::Done || bytes == 0) {
+            lastError_ = pending_                     ? IoError{IoFailure::TimedOut, 0}
+                         : result == IoResult::Failed ? handle_->lastError()
+                                                      : IoError{IoFailure::System, 0};
+            return -1;
+        }
+        lastError_ = {};
         const std::size_t n = std::min({bytes, length, report_.size()});
         std::memcpy(buffer, report_.data(), n);
         return static_cast<int>(n);
     }
 
     bool write(const std::uint8_t* report, std::size_t length) override {
-        if (report == nullptr || length == 0) return false;
-        return handle_->write(report, length, kWriteTimeoutMs);
+        if (report == nullptr || length == 0) {
+            lastError_ = {IoFailure::Rejected, 0};
+            return false;
+        }
+        const bool written = handle_->write(report, length, kWriteTimeoutMs);
+        lastError_ = written ? IoError{} : handle_->lastError();
+        return written;
     }
+
+    IoError lastError() const override { return lastError_; }
 
 private:
     std::vector<std::uint8_t> report_;
     std::unique_ptr<DeviceHandle> handle_;
     ReportLengths lengths_;
     bool pending_ = false;
+    IoError lastError_;
 };
 
 class WindowsHidBackend : public Backend {

@@ -1,5 +1,6 @@
 // The Windows HID backend's system calls: SetupAPI for the HID class interfaces, the HID library for
 // attributes and capabilities, overlapped ReadFile and WriteFile for the reports.
+#include "hid/windows_error.h"
 #include "hid/windows_hid.h"
 
 #include <windows.h>
@@ -28,14 +29,19 @@ private:
 };
 
 // Waits for an overlapped operation; one still running after timeoutMs is cancelled and waited for, so its
-// OVERLAPPED and buffer may go. Returns the bytes transferred, or false on failure or time-out.
-bool finish(HANDLE device, OVERLAPPED& overlapped, int timeoutMs, DWORD& bytes) {
-    if (WaitForSingleObject(overlapped.hEvent, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+// OVERLAPPED and buffer may go. Returns the bytes transferred, or false on failure or time-out, with the
+// reason in error.
+bool finish(HANDLE device, OVERLAPPED& overlapped, int timeoutMs, DWORD& bytes, IoError& error) {
+    const DWORD waited = WaitForSingleObject(overlapped.hEvent, static_cast<DWORD>(timeoutMs));
+    if (waited != WAIT_OBJECT_0) {
+        error = waited == WAIT_TIMEOUT ? IoError{IoFailure::TimedOut, 0} : ioErrorFromWindows(GetLastError());
         CancelIoEx(device, &overlapped);
         GetOverlappedResult(device, &overlapped, &bytes, TRUE);
         return false;
     }
-    return GetOverlappedResult(device, &overlapped, &bytes, FALSE) != 0;
+    if (GetOverlappedResult(device, &overlapped, &bytes, FALSE) != 0) return true;
+    error = ioErrorFromWindows(GetLastError());
+    return false;
 }
 
 class Win32DeviceHandle : public DeviceHandle {
@@ -79,11 +85,11 @@ public:
         ResetEvent(read_.hEvent);
         DWORD n = 0;
         if (ReadFile(device_, buffer, static_cast<DWORD>(length), nullptr, &read_)) {
-            if (!GetOverlappedResult(device_, &read_, &n, FALSE)) return IoResult::Failed;
+            if (!GetOverlappedResult(device_, &read_, &n, FALSE)) return failed();
             bytes = n;
             return IoResult::Done;
         }
-        if (GetLastError() != ERROR_IO_PENDING) return IoResult::Failed;
+        if (GetLastError() != ERROR_IO_PENDING) return failed();
         reading_ = true;
         return IoResult::Pending;
     }
@@ -95,6 +101,7 @@ public:
         reading_ = false;
         DWORD n = 0;
         if (waited != WAIT_OBJECT_0 || !GetOverlappedResult(device_, &read_, &n, FALSE)) {
+            failed();
             if (waited != WAIT_OBJECT_0) {
                 CancelIoEx(device_, &read_);
                 GetOverlappedResult(device_, &read_, &n, TRUE);
@@ -111,17 +118,30 @@ public:
         ResetEvent(overlapped.hEvent);
         DWORD n = 0;
         if (!WriteFile(device_, report, static_cast<DWORD>(length), nullptr, &overlapped) &&
-            GetLastError() != ERROR_IO_PENDING)
+            GetLastError() != ERROR_IO_PENDING) {
+            failed();
             return false;
-        return finish(device_, overlapped, timeoutMs, n) && n == length;
+        }
+        if (!finish(device_, overlapped, timeoutMs, n, error_)) return false;
+        if (n != length) error_ = {IoFailure::System, 0};
+        return n == length;
     }
 
+    IoError lastError() const override { return error_; }
+
 private:
+    // Keeps the reason of the call that just failed.
+    IoResult failed() {
+        error_ = ioErrorFromWindows(GetLastError());
+        return IoResult::Failed;
+    }
+
     HANDLE device_;
     Event readEvent_;
     Event writeEvent_;
     OVERLAPPED read_{};
     bool reading_ = false;
+    IoError error_;
 };
 
 class Win32System : public System {

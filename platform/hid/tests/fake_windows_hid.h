@@ -23,7 +23,8 @@ struct FakeHidDevice {
     // What each read finds: a report ready at once, or none (the read stays pending until one is queued).
     std::deque<std::vector<std::uint8_t>> reports;
     std::vector<std::vector<std::uint8_t>> written;
-    bool open = false; // a handle of this device is open
+    IoError writeFailure; // while set, writes fail with this reason
+    bool open = false;    // a handle of this device is open
 };
 
 class FakeHidSystem : public System {
@@ -69,9 +70,11 @@ private:
         }
         IoResult waitRead(int, std::size_t& bytes) override { return take(bytes); }
         bool write(const std::uint8_t* report, std::size_t length, int) override {
+            if (device_.writeFailure.kind != IoFailure::None) return false;
             device_.written.emplace_back(report, report + length);
             return true;
         }
+        IoError lastError() const override { return device_.writeFailure; }
 
     private:
         IoResult take(std::size_t& bytes) {

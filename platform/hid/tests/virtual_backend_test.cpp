@@ -1,4 +1,5 @@
 #include "hid/backends.h"
+#include "hid/failure_text.h"
 #include "hid/unique_fd.h"
 #include "temp_dir.h"
 #include "virtual_board/board_model.h"
@@ -272,6 +273,41 @@ TEST_F(VirtualBackend, SilentBoardTimesOutEachRead) {
     ASSERT_TRUE(send(*device, command(3, 0, 2)));
     ASSERT_EQ(device->read(buffer, sizeof(buffer), 2000), 9);
     EXPECT_EQ(buffer[3], 2);
+}
+
+// The reason a person reads: a time-out as a time-out, a board that went away as gone, kept after it.
+TEST_F(VirtualBackend, AFailedReadOrWriteKeepsItsReason) {
+    using zelk::hid::IoFailure;
+    BoardModel model;
+    BoardServer server(model, {.directory = dir});
+    ASSERT_TRUE(server.start());
+    auto device = makeVirtualBackend(dir)->open(server.socketPath());
+    ASSERT_NE(device, nullptr);
+    const auto reason = [&] {
+        char text[zelk::hid::kReasonTextBytes];
+        device->describeLastError(text, sizeof text);
+        return std::string(text);
+    };
+    std::uint8_t buffer[16];
+
+    model.setSilent(true);
+    EXPECT_EQ(device->read(buffer, sizeof(buffer), 5), -1);
+    EXPECT_EQ(device->lastError().kind, IoFailure::TimedOut);
+    EXPECT_EQ(reason(), "time-out: the board did not respond in time");
+    EXPECT_FALSE(device->write(buffer, 5)) << "not the board's output length";
+    EXPECT_EQ(device->lastError().kind, IoFailure::Rejected);
+    model.setSilent(false);
+    ASSERT_TRUE(send(*device, command(3, 0, 1)));
+    EXPECT_EQ(device->lastError().kind, IoFailure::None);
+
+    model.disconnect();
+    ASSERT_TRUE(device->read(buffer, sizeof(buffer), 2000) == 9 ||
+                device->lastError().kind == IoFailure::Gone);
+    EXPECT_EQ(device->read(buffer, sizeof(buffer), 2000), -1);
+    EXPECT_EQ(device->lastError().kind, IoFailure::Gone);
+    EXPECT_EQ(reason(), "the board is gone: unplugged, or its program ended");
+    EXPECT_FALSE(send(*device, command(3, 0, 2)));
+    EXPECT_EQ(reason(), "the board is gone: unplugged, or its program ended") << "the reason that closed it";
 }
 
 TEST_F(VirtualBackend, RefusedWritesFail) {

@@ -55,4 +55,18 @@ TEST_F(WindowsHid, AReadThatTimesOutFailsAndItsReportComesWithTheNextRead) {
     EXPECT_EQ(buffer[4], 0x77);
 }
 
+TEST_F(WindowsHid, AFailedReadOrWriteKeepsItsReason) {
+    FakeHidDevice board(0x1209, 0x0100);
+    auto device = openOnly(board);
+    ASSERT_NE(device, nullptr);
+    std::uint8_t buffer[9] = {};
+    EXPECT_EQ(device->read(buffer, 9, 5), -1);
+    EXPECT_EQ(device->lastError().kind, IoFailure::TimedOut);
+    EXPECT_TRUE(device->write(buffer, 9));
+    EXPECT_EQ(device->lastError().kind, IoFailure::None);
+    board.writeFailure = {IoFailure::Gone, 1167}; // ERROR_DEVICE_NOT_CONNECTED
+    EXPECT_FALSE(device->write(buffer, 9));
+    EXPECT_EQ(device->lastError(), (IoError{IoFailure::Gone, 1167}));
+}
+
 } // namespace
