@@ -55,13 +55,29 @@ private:
 
     std::string_view kindText(Group g) const { return line_.kindText(g); }
     std::string_view dataText(Group g) const { return line_.dataText(g); }
-    // The decoded operand of an operand group: the object, the value or a detail group.
+    // The decoded operand of an operand group: the object, the value or a detail group. The connective, the
+    // comparison and the action hold none.
     const DecodedOperand& operand(Group g) const {
-        if (g == kObject) return decoded_.object;
-        if (g == kValue) return decoded_.value;
-        // Only the object, the value and P0..P6 are asked for; the bound keeps the index provably inside.
-        const std::size_t k = groupIndex(g) - groupIndex(Group::P0);
-        return decoded_.details[std::min(k, decoded_.details.size() - 1)];
+        static constexpr DecodedOperand kNoOperand{};
+        switch (g) {
+        case Group::C1:
+            return decoded_.object;
+        case Group::C3:
+            return decoded_.value;
+        case Group::P0:
+        case Group::P1:
+        case Group::P2:
+        case Group::P3:
+        case Group::P4:
+        case Group::P5:
+        case Group::P6:
+            return decoded_.details[groupIndex(g) - groupIndex(Group::P0)];
+        case Group::C0:
+        case Group::C2:
+        case Group::C4:
+            break;
+        }
+        return kNoOperand;
     }
     OperandKind kind(Group g) const { return operand(g).kind; }
 
