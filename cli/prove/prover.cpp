@@ -256,7 +256,7 @@ private:
 
     // The result of the first cycle k that breaks the property, with inputs that change as few pins as the
     // solver can keep: each pin is asked to keep the value it had the cycle before (released before the
-    // first), and the requests the solver refuses (its unsat core) are dropped until the run is found again.
+    // first), and a request the solver refuses (in its unsat core) is dropped until the run is found again.
     Result found(int k, const std::vector<z3::expr>& inputs) {
         std::vector<z3::expr> keeps;
         for (int c = 0; c < k; ++c) {
@@ -276,12 +276,15 @@ private:
             for (const z3::expr& keep : keeps)
                 assumptions.push_back(keep);
             if (base_.check(assumptions) == z3::sat) break;
+            // One request at a time, the latest cycle's first, so that no change is made that is not needed.
             const z3::expr_vector core = base_.unsat_core();
-            std::erase_if(keeps, [&](const z3::expr& keep) {
+            const auto refused = std::find_if(keeps.rbegin(), keeps.rend(), [&](const z3::expr& keep) {
                 for (unsigned i = 0; i < core.size(); ++i)
                     if (z3::eq(core[i], keep)) return true;
                 return false;
             });
+            if (refused == keeps.rend()) break; // cannot happen: the goal alone was satisfiable
+            keeps.erase(std::next(refused).base());
         }
         const z3::model model = base_.get_model();
         Result result =
