@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -136,7 +137,12 @@ void ModbusServer::acceptLoop() {
         if (fds[1].revents != 0) return;
         if ((fds[0].revents & POLLIN) == 0) continue;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0) {
+            // Out of descriptors or memory: the waiting connection stays, so pause instead of spinning.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
         std::lock_guard lock(clientsMutex_);
         if (reapClients() >= kMostClients) {
             ::close(fd); // refused: the client sees its connection closed at once
