@@ -9,20 +9,28 @@
 namespace zelk::test {
 inline std::atomic<bool> counting{false};
 inline std::atomic<long> allocations{0};
+// While set, only the allocations of threads whose countedHere is set are counted: those of one thread
+// (a cycle) beside others that may allocate (a trace's sink).
+inline std::atomic<bool> chosenThreadsOnly{false};
+inline thread_local bool countedHere = false;
+
+inline void countAllocation() {
+    if (counting.load(std::memory_order_relaxed) &&
+        (!chosenThreadsOnly.load(std::memory_order_relaxed) || countedHere))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+}
 } // namespace zelk::test
 
 // The replacement pairs malloc with free; GCC cannot see that and warns about a mismatch.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 void* operator new(std::size_t size) {
-    if (zelk::test::counting.load(std::memory_order_relaxed))
-        zelk::test::allocations.fetch_add(1, std::memory_order_relaxed);
+    zelk::test::countAllocation();
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (zelk::test::counting.load(std::memory_order_relaxed))
-        zelk::test::allocations.fetch_add(1, std::memory_order_relaxed);
+    zelk::test::countAllocation();
     return std::malloc(size == 0 ? 1 : size);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {

@@ -1,5 +1,6 @@
 #include "device_link.h"
 
+#include "hid/failure_text.h"
 #include "messages.h"
 #include "platform.h"
 #include "trace.h"
@@ -16,8 +17,8 @@ bool DeviceLink::findAndOpen() {
     }
     for (const std::string& path : platform_.devices().enumerate()) {
         trace(messages::kEnumResult, 1);
-        trace(messages::kDetailResult, 1);
-        trace(path);
+        if (!messages::kDetailResult.empty()) trace(messages::kDetailResult, 1);
+        tracePath(path);
         // A device whose listed IDs are no board's is left alone, unopened: it belongs to another program,
         // and an open wakes some devices. Where the backend learns the IDs only by opening, they are
         // checked below.
@@ -27,7 +28,9 @@ bool DeviceLink::findAndOpen() {
             continue;
         std::unique_ptr<hid::Device> device = platform_.devices().open(path);
         if (!device) {
-            trace(messages::kDeviceOpenFailed);
+            traceWhy(messages::kDeviceOpenFailed, [this](char* text, std::size_t size) {
+                hid::describeOpenError(platform_.devices().lastOpenError(), text, size);
+            });
             continue;
         }
         if (!device->attributes(vendorId, productId)) continue;
@@ -51,7 +54,18 @@ bool DeviceLink::send(Command command, std::uint8_t value, std::uint8_t tick) {
     if (!board_) return false;
     hid::board::encodeOutputReport(output_, {command, value, tick});
     if (command == hid::board::kReadRequest) expectedSequence_ = tick;
-    return board_->write(output_.data(), lengths_.output);
+    if (board_->write(output_.data(), lengths_.output)) return true;
+    traceFailure(messages::kSendFailed, tracedWrite_);
+    return false;
+}
+
+void DeviceLink::traceFailure(std::string_view message, TracedFailure& last) {
+    if (!tracing::on()) return;
+    const hid::IoError error = board_->lastError();
+    const Deadline now = platform_.steadyNow();
+    if (last.traced && error == last.error && now - last.at < kTraceRepeat) return;
+    last = {true, error, now};
+    traceWhy(message, [this](char* text, std::size_t size) { board_->describeLastError(text, size); });
 }
 
 bool DeviceLink::readReport(Report& buffer, Deadline deadline) {
@@ -59,7 +73,10 @@ bool DeviceLink::readReport(Report& buffer, Deadline deadline) {
     // The time that is left, rounded up to the whole milliseconds of the device's time-out.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - platform_.steadyNow());
     const int timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-    return board_ && board_->read(buffer.data(), lengths_.input, timeoutMs) >= 0;
+    if (!board_) return false;
+    if (board_->read(buffer.data(), lengths_.input, timeoutMs) >= 0) return true;
+    traceFailure(messages::kReadFailed, tracedRead_);
+    return false;
 }
 
 void DeviceLink::pause(Deadline deadline) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace zelk {
 
@@ -56,6 +57,18 @@ private:
     // Sleeps 1 ms between attempts, unless that would pass the deadline.
     void pause(Deadline deadline);
 
+    // The failure last traced of a kind of exchange (reads, writes): a reason is traced when it differs
+    // from that one or kTraceRepeat has passed since, so a board that keeps failing the same way is traced
+    // about once a second, not a hundred times.
+    struct TracedFailure {
+        bool traced = false;
+        hid::IoError error;
+        Deadline at;
+    };
+    static constexpr auto kTraceRepeat = std::chrono::seconds(1);
+    // Traces message with the board's reason for the failure that just happened, while tracing is on.
+    void traceFailure(std::string_view message, TracedFailure& last);
+
     Platform& platform_;
     std::unique_ptr<hid::Device> board_;
     hid::ReportLengths lengths_;
@@ -64,6 +77,7 @@ private:
     Report input_{};
     Report extra_{};
     std::array<std::uint8_t, kKeptReportBytes> lastReport_{};
+    TracedFailure tracedRead_, tracedWrite_;
 };
 
 } // namespace zelk

@@ -6,6 +6,7 @@
 #include "platform.h"
 #include "program/keys.h"
 #include "trace.h"
+#include "trace_sink.h"
 
 #include <cstring>
 #include <system_error>
@@ -43,6 +44,7 @@ std::int32_t Engine::open() {
     // A run that closed itself from inside its cycle lets that cycle run to its end after the board is
     // released: wait for it, so that nothing of the new run (state, board handle, event log) meets it.
     if (timer_) timer_->cancel();
+    tracing::startFromEnvironment();
     status_.state.store(ZELK_STATE_OPENING, std::memory_order_relaxed);
 
     if (baseDirectory_.empty()) {

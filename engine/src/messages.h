@@ -22,10 +22,18 @@ inline constexpr std::string_view kIniMissing = "getIni\x8E\xB8\x94s";
 inline constexpr std::string_view kDeviceAlreadyOpen = "\x83"
                                                        "f\x83o\x83"
                                                        "C\x83X\x83I\x81[\x83u\x83\x93\x92\x86";
+// The board search's steps, named for the functions that the platform's search calls.
+#ifdef _WIN32
 // SetupDiEnumDeviceInterfaces Result
 inline constexpr std::string_view kEnumResult = "SetupDiEnumDeviceInterfaces Result";
 // SetupDiGetDeviceInterfaceDetail Result
 inline constexpr std::string_view kDetailResult = "SetupDiGetDeviceInterfaceDetail Result";
+#else
+// hid_enumerate/readdir Result: hidapi lists the real boards, the board folder's listing the virtual ones.
+inline constexpr std::string_view kEnumResult = "hid_enumerate/readdir Result";
+// None: a listed device comes with its path, there is no step that fetches it.
+inline constexpr std::string_view kDetailResult = {};
+#endif
 // デバイスパス作成失敗
 inline constexpr std::string_view kDeviceOpenFailed = "\x83"
                                                       "f\x83o\x83"
@@ -40,8 +48,14 @@ inline constexpr std::string_view kAllocFailed = "malloc NG";
 inline constexpr std::string_view kCloseDone = "close \x8F\x88\x97\x9D\x8A\xAE";
 // ctlKaldexTh クローズ
 inline constexpr std::string_view kControlThreadEnd = "ctlKaldexTh \x83N\x83\x8D\x81[\x83Y";
-// _getcwd 関数でエラー
-inline constexpr std::string_view kGetcwdFailed = "_getcwd \x8A\xD6\x90\x94\x82\xC5\x83G\x83\x89\x81[";
+#ifdef _WIN32
+// GetCurrentDirectoryA 関数でエラー
+inline constexpr std::string_view kGetcwdFailed =
+    "GetCurrentDirectoryA \x8A\xD6\x90\x94\x82\xC5\x83G\x83\x89\x81[";
+#else
+// getcwd 関数でエラー
+inline constexpr std::string_view kGetcwdFailed = "getcwd \x8A\xD6\x90\x94\x82\xC5\x83G\x83\x89\x81[";
+#endif
 // iniファイル読み込み失敗
 inline constexpr std::string_view kIniReadFailed = "ini\x83t\x83@\x83"
                                                    "C\x83\x8B\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x8E\xB8\x94s";

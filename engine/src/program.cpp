@@ -7,6 +7,7 @@
 #include "program/keys.h"
 #include "trace.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace zelk {
@@ -16,7 +17,10 @@ bool ProgramFile::readText(std::string_view section, std::string_view key,
     std::array<char, 256> value{};
     profile::getString(section, key, messages::kIniMissing, value.data(), value.size(), path_);
     if (std::string_view(value.data()) == messages::kIniMissing) {
-        trace(messages::kIniReadFailed);
+        traceWhy(messages::kIniReadFailed, [&](char* text, std::size_t size) {
+            std::snprintf(text, size, "[%.*s] %.*s", static_cast<int>(section.size()), section.data(),
+                          static_cast<int>(key.size()), key.data());
+        });
         return false;
     }
     buffer = value;

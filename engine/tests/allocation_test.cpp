@@ -4,6 +4,7 @@
 #include "mixed_block.h"
 #include "testing/allocation_counter.h"
 #include "testing/test_files.h"
+#include "trace_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,36 @@ TEST(Allocation, CyclesOfAFullBlockAllocateNothing) {
     }
     counting = false;
     EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(engine->close(), 1);
+}
+
+TEST(Allocation, TracingTheFailuresOfASilentBoardAllocatesNothingOnTheCycle) {
+    test::TempDir dir;
+    test::writeFile(dir.file("LogicCtl.ini"), "");
+    vboard::BoardModel board;
+    std::atomic<int> described{0};
+    test::FakePlatform platform;
+    platform.cwd = dir.cwd();
+    platform.backend.add("/dev/board0",
+                         [&] { return std::make_unique<test::ReasonCountingDevice>(board, described); });
+    auto engine = std::make_unique<Engine>(platform);
+    test::TraceLines lines;
+    ASSERT_EQ(engine->open(), 1);
+    test::FakeTimer& timer = platform.armedTimer();
+    board.setSilent(true);
+
+    // The sink's own thread allocates as it writes lines: only this thread, the cycle's, is counted.
+    test::chosenThreadsOnly = true;
+    test::countedHere = true;
+    counting = true;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 50 == 0) platform.elapsedMs += 1000; // a reason traced again every 50 cycles
+        timer.fire();
+    }
+    counting = false;
+    test::chosenThreadsOnly = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(described.load(), 6) << "the failures were traced";
     EXPECT_EQ(engine->close(), 1);
 }
 
