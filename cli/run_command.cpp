@@ -5,6 +5,7 @@
 #include "cli/status_record.h"
 #include "cli/stop_signals.h"
 #include "hid/board_check.h"
+#include "trace_switch.h"
 #ifdef ZELK_PLANT
 #include "cli/plant/in_process_engine.h"
 #include "cli/plant/plant.h"
@@ -12,6 +13,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -36,6 +38,7 @@ constexpr Option kRunOptions[] = {
     {"--dir", "DIR", "the work folder holding LogicCtl.ini (default: the current one)"},
     {"--for", "SECONDS", "stop after SECONDS (greater than 0, decimals allowed)"},
     {"--json", "", "one JSON object per line instead of text"},
+    {"--verbose", "", "the engine's trace on standard error: the board search, why a read or a send failed"},
 };
 
 // The run's own options, then those of the servers beside it where this build has them.
@@ -124,6 +127,16 @@ std::string boardProblemText(const hid::BoardCheck& check) {
            check.boardDirectory + " (KALDEX_BOARD_DIR); kaldex-sim serves one";
 }
 
+// The engine reads its trace switch when it first opens: the library is loaded, or the engine made, after
+// this, in a process that has no other threads yet.
+void traceToStandardError() {
+#ifdef _WIN32
+    _putenv_s(tracing::kTraceVariable, "stderr");
+#else
+    setenv(tracing::kTraceVariable, "stderr", 1);
+#endif
+}
+
 // Binds the engine where the usual search finds it, or says what is missing.
 bool bindEngine(binding::EngineExports& exports) {
     static binding::EngineLibrary library;
@@ -148,6 +161,7 @@ int run(const Arguments& arguments) {
         runFor = std::chrono::duration<double>(*seconds);
     }
     const ReportFormat format = arguments.has("--json") ? ReportFormat::Json : ReportFormat::Text;
+    if (arguments.has("--verbose")) traceToStandardError();
 #ifdef ZELK_PLANT
     std::string plantError;
     const std::optional<plant::PlantSettings> plantSettings = plant::readPlantSettings(arguments, plantError);

@@ -171,6 +171,19 @@ TEST_F(Run, ABoardLostMidRunEndsItWithStatusFour) {
     EXPECT_TRUE(std::filesystem::exists(work() / "ZELK_LOG.csv"));
 }
 
+TEST_F(Run, VerboseTellsWhyTheBoardWasLost) {
+    auto board = startBoard();
+    auto run = startRun({"--verbose"});
+    ASSERT_TRUE(eventually([&] { return running(*run); })) << run->err();
+    EXPECT_TRUE(eventually([&] {
+        return contains(run->err(), "ZELK_Eng: " + dir.file("boards") + "/kaldex0.sock\n");
+    })) << "the board search: "
+        << run->err();
+    board->signal(SIGKILL);
+    EXPECT_EQ(run->wait(), 4);
+    EXPECT_TRUE(contains(run->err(), "NG: the board is gone: unplugged, or its program ended")) << run->err();
+}
+
 TEST_F(Run, TheEngineIsFoundWhereItIsInstalledAndItsAbsenceIsStatusThree) {
     const std::filesystem::path bin = dir.path() / "prefix" / "bin";
     std::filesystem::create_directories(bin);
