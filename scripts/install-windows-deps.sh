@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross builds and their tests under Wine need: the MinGW-w64 compilers (64-bit and
-# 32-bit, POSIX thread model for std::thread), 64-bit Wine, and GoogleTest's sources, which the cross builds
-# compile themselves. 32-bit Wine (Debian's i386 architecture) is added on request (ZELK_WINDOWS_X86=1) where
-# the kernel runs 32-bit x86 programs: some kernels are built or booted without that (ia32_emulation=off), and
-# 32-bit Wine cannot start there. The 32-bit tests have not yet run on any machine of this project, so they stay
-# out of the default run until they have.
+# 32-bit, POSIX thread model for std::thread), Wine for both architectures (32-bit Wine through Debian's i386
+# architecture) and GoogleTest's sources, which the cross builds compile themselves. 32-bit Wine is left out
+# where the kernel does not run 32-bit x86 programs (built or booted without them, ia32_emulation=off): it
+# cannot start there, and the 32-bit build is then built but not run.
 # Idempotent: only missing packages are installed. Needs root (or sudo) when something is missing.
 set -euo pipefail
 
@@ -31,10 +30,7 @@ packages=(
   googletest
   wine wine64
 )
-if [ "${ZELK_WINDOWS_X86:-0}" != 1 ]; then
-  echo "install-windows-deps: 32-bit Wine is left out (ZELK_WINDOWS_X86=1 adds it):" \
-       "the 32-bit Windows build is built but not run."
-elif kernel_runs_i386; then
+if kernel_runs_i386; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
