@@ -117,28 +117,30 @@ int main(int argc, char** argv) {
         std::fputs(priorityWarning("kaldex-uhid", server.realtimeRefusal()).c_str(), stderr);
 
     // Until the hidraw node of the device just plugged in is found (and printed), it is looked for.
-    std::optional<Clock::time_point> lookingSince = Clock::now();
+    // (A flag and a time rather than an optional time: the optimiser warns about the optional's value.)
+    bool looking = true;
+    Clock::time_point lookingSince = Clock::now();
     int status = kUhidEnded;
     bool inputOpen = true;
     bool running = true;
     std::string partial;
     while (running) {
-        if (lookingSince) {
+        if (looking) {
             const std::string node = findHidrawNode(server.phys());
             if (!node.empty()) {
                 say("board on " + node + " " + identity(options->board));
-                lookingSince.reset();
-            } else if (Clock::now() - *lookingSince > kNodeLookLimit) {
+                looking = false;
+            } else if (Clock::now() - lookingSince > kNodeLookLimit) {
                 say("board plugged in " + identity(options->board) +
                     ", but no hidraw node appeared (a kernel without hidraw?)");
-                lookingSince.reset();
+                looking = false;
             }
         }
         pollfd fds[4] = {{signals, POLLIN, 0},
                          {port1.fd(), POLLIN, 0},
                          {notices.fd(), POLLIN, 0},
                          {STDIN_FILENO, POLLIN, 0}};
-        const int ready = ::poll(fds, inputOpen ? 4 : 3, lookingSince ? kNodeLookMs : -1);
+        const int ready = ::poll(fds, inputOpen ? 4 : 3, looking ? kNodeLookMs : -1);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) continue;
         if (fds[0].revents & POLLIN) break;
@@ -152,6 +154,7 @@ int main(int argc, char** argv) {
                         std::fputs(closedText(notice.board).c_str(), stderr);
                     break;
                 case UhidServerNotice::Kind::Plugged:
+                    looking = true;
                     lookingSince = Clock::now();
                     break;
                 case UhidServerNotice::Kind::Unplugged:
