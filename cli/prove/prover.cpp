@@ -105,7 +105,13 @@ public:
         : encoding_(context_, program), bounds_(program), property_(property), base_(context_, "QF_BV"),
           induction_(context_, "QF_BV") {}
 
+    // An induction step that takes longer than this is given up: the bounded check still runs to the depth.
+    static constexpr unsigned kInductionStepMs = 3000;
+
     Result run(int depth) {
+        z3::params limit(context_);
+        limit.set("timeout", kInductionStepMs);
+        induction_.set(limit);
         const Step start{encoding_.initial(), monitorValue(kNoTrigger)};
         std::vector<Step> path{start};
         std::vector<z3::expr> inputs;
@@ -125,13 +131,16 @@ public:
             // Induction: k states in a row where it holds, from any state a run can be in, are followed
             // by one where it holds too. Together with the first k cycles of the run it covers every run.
             bool inductive = false;
-            if (k <= inductionLimit()) {
+            if (k <= inductionLimit() && tryInduction_) {
                 induction_.add(!bad(free.back()));
                 free.push_back(link(induction_, free.back(),
                                     context_.bv_const(("u" + std::to_string(k)).c_str(), 8),
                                     "t" + std::to_string(k) + "_"));
-                inductive = worthInduction(k) &&
-                            induction_.check(1, &guarded(induction_, bad(free.back()))) == z3::unsat;
+                if (worthInduction(k)) {
+                    const z3::check_result step = induction_.check(1, &guarded(induction_, bad(free.back())));
+                    inductive = step == z3::unsat;
+                    tryInduction_ = step == z3::sat; // out of time: deeper steps would take longer still
+                }
             }
 
             if (inductive || unchecked_.size() == kBatch || k == depth)
@@ -305,6 +314,7 @@ private:
     std::vector<z3::expr> guards_;
     std::vector<z3::expr> unchecked_; // the run's cycle ends not yet checked: what breaks the property there
     int firstUnchecked_ = 1;          // the cycle (from 1) of unchecked_.front()
+    bool tryInduction_ = true;        // false once an induction step ran out of its time
 };
 
 } // namespace
