@@ -154,24 +154,31 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, 
             options.server.directory = value;
         } else if (arg == "--schedule") {
             options.schedulePath = value;
-        } else if (arg == "--vendor" || arg == "--product") {
-            const auto id = parseNumber(value, 0xFFFF);
-            if (!id) {
-                error = arg + " must be 0 to 0xFFFF: " + value;
-                return std::nullopt;
-            }
-            (arg == "--vendor" ? options.board.vendorId : options.board.productId) =
-                static_cast<std::uint16_t>(*id);
-        } else {
-            const auto length = parseNumber(value, hid::board::kMaxBoardReportLength);
-            if (!length || *length < hid::board::kMinReportLength) {
-                error = arg + " must be 4 to 255: " + value;
-                return std::nullopt;
-            }
-            (arg == "--in-len" ? options.board.inputLength : options.board.outputLength) = *length;
+        } else if (!parseBoardOption(arg, value, options.board, error)) {
+            return std::nullopt;
         }
     }
     return options;
+}
+
+bool parseBoardOption(const std::string& option, const std::string& value, BoardConfig& board,
+                      std::string& error) {
+    if (option == "--vendor" || option == "--product") {
+        const auto id = parseNumber(value, 0xFFFF);
+        if (!id) {
+            error = option + " must be 0 to 0xFFFF: " + value;
+            return false;
+        }
+        (option == "--vendor" ? board.vendorId : board.productId) = static_cast<std::uint16_t>(*id);
+        return true;
+    }
+    const auto length = parseNumber(value, hid::board::kMaxBoardReportLength);
+    if (!length || *length < hid::board::kMinReportLength) {
+        error = option + " must be 4 to 255: " + value;
+        return false;
+    }
+    (option == "--in-len" ? board.inputLength : board.outputLength) = *length;
+    return true;
 }
 
 bool parseInputLine(std::string_view line, std::optional<InputCommand>& command, std::string& error) {

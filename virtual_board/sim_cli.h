@@ -28,6 +28,11 @@ std::string simUsage();
 // A number in decimal or, with a 0x prefix, in hexadecimal, at most max; nullopt for anything else.
 std::optional<unsigned long> parseNumber(std::string_view text, unsigned long max);
 
+// Applies one of the board options --vendor, --product (0 to 0xFFFF), --in-len, --out-len (4 to 255) with
+// its value; false with a message in error for a bad value.
+bool parseBoardOption(const std::string& option, const std::string& value, BoardConfig& board,
+                      std::string& error);
+
 // The line a board program prints when its answering thread was refused real-time priority (why).
 std::string priorityWarning(std::string_view program, const std::string& realtimeRefusal);
 

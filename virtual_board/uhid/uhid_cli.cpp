@@ -41,8 +41,7 @@ std::optional<UhidOptions> parseUhidOptions(const std::vector<std::string>& args
             options.stay = true;
             continue;
         }
-        const bool isId = arg == "--vendor" || arg == "--product";
-        if (!isId && arg != "--in-len" && arg != "--out-len") {
+        if (arg != "--vendor" && arg != "--product" && arg != "--in-len" && arg != "--out-len") {
             error = "unknown option: " + arg;
             return std::nullopt;
         }
@@ -50,23 +49,7 @@ std::optional<UhidOptions> parseUhidOptions(const std::vector<std::string>& args
             error = arg + " needs a value";
             return std::nullopt;
         }
-        const std::string& value = args[++i];
-        if (isId) {
-            const auto id = parseNumber(value, 0xFFFF);
-            if (!id) {
-                error = arg + " must be 0 to 0xFFFF: " + value;
-                return std::nullopt;
-            }
-            (arg == "--vendor" ? options.board.vendorId : options.board.productId) =
-                static_cast<std::uint16_t>(*id);
-        } else {
-            const auto length = parseNumber(value, hid::board::kMaxBoardReportLength);
-            if (!length || *length < hid::board::kMinReportLength) {
-                error = arg + " must be 4 to 255: " + value;
-                return std::nullopt;
-            }
-            (arg == "--in-len" ? options.board.inputLength : options.board.outputLength) = *length;
-        }
+        if (!parseBoardOption(arg, args[++i], options.board, error)) return std::nullopt;
     }
     return options;
 }
