@@ -1,10 +1,10 @@
 // One run of a full 128-line LG_MAIN block: every connective, comparison, pin-state test, CALC with three
 // operators and OUTR.
-#include "event_log.h"
-#include "log_buffer.h"
+#include "core/engine_platform.h"
+#include "core/event_log.h"
+#include "core/log_buffer.h"
+#include "core/rules.h"
 #include "mixed_block.h"
-#include "platform.h"
-#include "rules.h"
 
 #include <benchmark/benchmark.h>
 

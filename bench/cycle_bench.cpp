@@ -1,6 +1,6 @@
 // The CPU time of one control cycle with a full 128-line block, against the in-process board model (no
 // socket): read, histories, block run, send of the changed output, read request, counters.
-#include "engine.h"
+#include "core/engine.h"
 #include "fake_platform.h"
 #include "mixed_block.h"
 

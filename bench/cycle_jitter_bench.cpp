@@ -4,7 +4,7 @@
 // Usage: cycle_jitter_bench [seconds] [--busy] [--mute]
 //   default 60 s; --busy keeps one more core spinning; --mute: the board takes every report and never
 //   answers, so every read of every cycle fails (the cycle rate must stay at 100 per second).
-#include "engine.h"
+#include "core/engine.h"
 #include "socket_platform.h"
 #include "virtual_board/board_server.h"
 

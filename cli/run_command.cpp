@@ -4,8 +4,8 @@
 #include "cli/run_report.h"
 #include "cli/status_record.h"
 #include "cli/stop_signals.h"
+#include "core/trace_switch.h"
 #include "hid/board_check.h"
-#include "trace_switch.h"
 #ifdef ZELK_PLANT
 #include "cli/plant/in_process_engine.h"
 #include "cli/plant/plant.h"

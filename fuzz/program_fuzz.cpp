@@ -3,7 +3,7 @@
 // closes the run (which writes the log file). The input's last bytes give each cycle its port-0 inputs and
 // the board's faults (dropped answers, stale answers, extra stale answers before the right one). After
 // every cycle the board's outputs are the ones the engine shows.
-#include "engine.h"
+#include "core/engine.h"
 #include "engine/tests/fake_platform.h"
 #include "fuzz/require.h"
 #include "testing/temp_dir.h"

@@ -3,7 +3,7 @@
 // read but nothing ever sets.
 #include "cli/check/finding.h"
 #include "cli/check/line_check.h"
-#include "program.h"
+#include "core/loaded_program.h"
 
 #include <vector>
 

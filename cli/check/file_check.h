@@ -2,8 +2,8 @@
 // Findings about the program file as a whole: counts, keys the engine never reads (unknown, repeated,
 // beyond a count), the layout of line values, initial values, and the log file's name.
 #include "cli/check/finding.h"
+#include "core/loaded_program.h"
 #include "profile/profile.h"
-#include "program.h"
 
 #include <map>
 #include <string>

@@ -2,7 +2,7 @@
 // What the engine makes of one loaded logic line: codes it does not know, operands that read as 0, tests
 // that are never true and groups it never looks at.
 #include "cli/check/finding.h"
-#include "program.h"
+#include "core/loaded_program.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The log file's name: the engine writes the rows of "LOG " lines to it at the end of every run.
 #include "cli/check/field_text.h"
 #include "cli/check/file_check.h"
-#include "log_file_name.h"
+#include "core/log_file_name.h"
 #include "program/keys.h"
 #include "program/vocabulary.h"
 

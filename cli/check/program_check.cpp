@@ -6,8 +6,8 @@
 #include "cli/check/line_check.h"
 #include "cli/check/text_check.h"
 #include "codepage/codepage.h"
+#include "core/loaded_program.h"
 #include "profile/file_access.h"
-#include "program.h"
 #include "program/composer_lists.h"
 #include "program/keys.h"
 

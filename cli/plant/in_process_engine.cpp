@@ -1,6 +1,6 @@
 #include "cli/plant/in_process_engine.h"
 
-#include "system_platform.h"
+#include "core/system_platform.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 //   zelk/NAME/events    {"passageSec":12,"tick10ms":0,"text":".."} for each new event-log entry
 // and, for Home Assistant's discovery, one retained config per input, output and variable.
 #include "ZELK_Eng.h"
-#include "engine.h"
+#include "core/engine.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "cli/plant/plant.h"
 
 #include "codepage/codepage.h"
-#include "program.h"
+#include "core/loaded_program.h"
 #include "program/keys.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // run only through this, the way getCtlData and the manual request reach it, so none of them can delay the
 // control cycle.
 #include "ZELK_Eng.h"
-#include "engine.h"
+#include "core/engine.h"
 
 #include <cstdint>
 

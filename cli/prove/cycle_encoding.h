@@ -3,7 +3,7 @@
 // port-0 input, with the semantics of the block runner (connectives, comparisons, pin states over the port
 // histories, "CALC" with 32-bit wrap-around and the division rule, "OUT " and "OUTR"), read from the lines as
 // the engine decodes them. "LOG " and "CLIP" change nothing a property speaks of and are left out.
-#include "program.h"
+#include "core/loaded_program.h"
 
 #include <z3++.h>
 

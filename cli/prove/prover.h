@@ -3,7 +3,7 @@
 // start, and k-induction, so that a property that holds is proved for runs of every length wherever
 // induction succeeds.
 #include "cli/prove/property.h"
-#include "program.h"
+#include "core/loaded_program.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,7 +3,7 @@
 // main block: for each cycle, a range that holds whatever the inputs were. They are sound
 // over-approximations of the engine's values; the bounded check adds them as facts, so that a counter's
 // range after 1,000 cycles is known to the solver without its counting to 1,000 bit by bit.
-#include "program.h"
+#include "core/loaded_program.h"
 
 #include <array>
 #include <cstdint>

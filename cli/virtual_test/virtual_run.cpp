@@ -2,7 +2,7 @@
 
 #include "cli/virtual_test/text.h"
 #include "codepage/codepage.h"
-#include "platform.h"
+#include "core/engine_platform.h"
 #include "virtual_board/model_device.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 // The script's input changes go to the board's pins before the cycle at their time; expectations are checked
 // after each cycle. Nothing sleeps, and the program's log file is left alone.
 #include "cli/virtual_test/script.h"
-#include "engine.h"
+#include "core/engine.h"
 #include "virtual_board/board_model.h"
 
 #include <array>

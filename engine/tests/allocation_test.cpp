@@ -1,5 +1,5 @@
 // The control cycle allocates nothing: block runs are counted against a replaced global operator new.
-#include "engine.h"
+#include "core/engine.h"
 #include "fake_platform.h"
 #include "mixed_block.h"
 #include "testing/allocation_counter.h"

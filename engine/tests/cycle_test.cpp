@@ -1,7 +1,7 @@
 // The control cycle, driven one period at a time against an in-process board model.
-#include "engine.h"
+#include "core/engine.h"
+#include "core/messages.h"
 #include "fake_platform.h"
-#include "messages.h"
 #include "testing/program_builder.h"
 #include "testing/test_files.h"
 

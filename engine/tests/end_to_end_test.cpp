@@ -1,5 +1,5 @@
 // The engine against virtual boards through real sockets, with the real timer.
-#include "engine.h"
+#include "core/engine.h"
 #include "hid/unique_fd.h"
 #include "socket_platform.h"
 #include "testing/eventually.h"

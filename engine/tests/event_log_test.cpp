@@ -1,5 +1,5 @@
 // The event log is copied out while the control cycle records into it: no copy may be torn.
-#include "event_log.h"
+#include "core/event_log.h"
 
 #include <gtest/gtest.h>
 

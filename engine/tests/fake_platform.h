@@ -1,7 +1,7 @@
 #pragma once
 // A platform for engine tests: boards are in-process board models, the timer fires only when the test says
 // so, time passes only by sleeps (and where a test moves it), and clipboard texts are collected.
-#include "platform.h"
+#include "core/engine_platform.h"
 #include "virtual_board/board_model.h"
 #include "virtual_board/model_device.h"
 

@@ -1,7 +1,7 @@
 // The exports' lifecycle: open, close, the status record and the run states.
-#include "engine.h"
+#include "core/engine.h"
+#include "core/messages.h"
 #include "fake_platform.h"
-#include "messages.h"
 #include "testing/test_files.h"
 
 #include <gtest/gtest.h>

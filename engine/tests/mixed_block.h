@@ -1,7 +1,7 @@
 #pragma once
 // A full 128-line LG_MAIN mixing every connective, comparison, pin-state test, CALC with three operators
 // and OUTR: the block of the allocation test and of the block-run benchmark.
-#include "program.h"
+#include "core/loaded_program.h"
 #include "testing/program_builder.h"
 
 #include <array>

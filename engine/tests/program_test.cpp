@@ -1,5 +1,5 @@
 // Loading LogicCtl.ini into the engine's tables.
-#include "program.h"
+#include "core/loaded_program.h"
 #include "program/codes.h"
 #include "testing/program_builder.h"
 #include "testing/test_files.h"

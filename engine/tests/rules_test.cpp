@@ -1,8 +1,8 @@
 // Conditions, the condition chain, system variables and the actions of a logic program.
-#include "event_log.h"
+#include "core/event_log.h"
+#include "core/log_buffer.h"
+#include "core/rules.h"
 #include "fake_platform.h"
-#include "log_buffer.h"
-#include "rules.h"
 #include "testing/program_builder.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 // The system platform with the virtual boards of one directory as the only devices: real sockets, the real
 // timer and real sleeps. For end-to-end tests and benchmarks that must not meet other boards.
+#include "core/engine_platform.h"
 #include "hid/backends.h"
-#include "platform.h"
 
 #include <chrono>
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 // For tests of the engine's trace: a board model whose failed reads are time-outs and that counts how often
 // their reason is put into words, and a sink that collects the trace's lines.
+#include "core/trace_sink.h"
 #include "hid/failure_text.h"
-#include "trace_sink.h"
 #include "virtual_board/model_device.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 // The engine's trace: off it costs the cycle nothing and formats nothing; on, a failure's reason reaches
 // the sink, once a second for a board that keeps failing the same way.
-#include "engine.h"
+#include "core/engine.h"
+#include "core/messages.h"
 #include "fake_platform.h"
-#include "messages.h"
 #include "socket_platform.h"
 #include "testing/eventually.h"
 #include "testing/temp_dir.h"

@@ -1,9 +1,9 @@
 // The board search and the read handshake over the Windows HID backend, with the system calls faked: the
 // same rules as on Linux, on HID class interfaces with their attributes and capabilities.
-#include "device_link.h"
+#include "core/device_link.h"
+#include "core/engine_platform.h"
 #include "hid/tests/fake_windows_hid.h"
 #include "kaldex_config.h"
-#include "platform.h"
 
 #include <gtest/gtest.h>
 

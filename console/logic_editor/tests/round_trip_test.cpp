@@ -1,12 +1,12 @@
 // A line composed in the editor, saved with "ＯＫ", loaded by the engine and run against the board model:
 // pressing input pin 0 toggles output pin 0.
+#include "core/engine.h"
+#include "core/loaded_program.h"
 #include "detail_editors/frm_pin_edit.h"
 #include "editor_fixture.h"
-#include "engine.h"
 #include "fake_platform.h"
 #include "logic_editor/frm_lg_edit.h"
 #include "logic_editor/line_composer.h"
-#include "program.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 // Engines for the main window's tests: engine objects of the test's own (never the library's instance, so
 // tests share no board directory) behind the window's engine interface, with the window's calls recorded.
-#include "engine.h"
+#include "core/engine.h"
 #include "fake_platform.h"
 #include "main/engine_api.h"
 #include "socket_platform.h"

@@ -1,8 +1,8 @@
 // The work folder chosen at start-up: --dir, the program's own folder, or the user's data folder seeded
 // with the samples; a folder named in Japanese used by the editors and the engine alike.
 #include "common/ini.h"
+#include "core/engine.h"
 #include "detail_editors/frm_var_edit.h"
-#include "engine.h"
 #include "fake_platform.h"
 #include "logic_editor/frm_lg_edit.h"
 #include "main/work_folder.h"

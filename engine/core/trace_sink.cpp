@@ -1,8 +1,8 @@
-#include "trace_sink.h"
+#include "core/trace_sink.h"
 
 #include "codepage/codepage.h"
-#include "trace.h"
-#include "trace_switch.h"
+#include "core/trace.h"
+#include "core/trace_switch.h"
 
 #include <algorithm>
 #include <array>

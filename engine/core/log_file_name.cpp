@@ -1,4 +1,4 @@
-#include "log_file_name.h"
+#include "core/log_file_name.h"
 
 #include "codepage/codepage.h"
 

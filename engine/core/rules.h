@@ -1,8 +1,8 @@
 #pragma once
 // The rules of a logic program: the block runner with its condition chain, the evaluation of one line's
 // condition, the system variables, and the five actions.
-#include "program.h"
-#include "status.h"
+#include "core/loaded_program.h"
+#include "core/status.h"
 
 #include <array>
 #include <cstdint>

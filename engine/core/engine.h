@@ -3,13 +3,13 @@
 // the event log and the log buffer. The library holds one instance behind its exports; tests create their
 // own with a fake platform.
 #include "ZELK_Eng.h"
-#include "device_link.h"
-#include "event_log.h"
-#include "log_buffer.h"
-#include "program.h"
-#include "rules.h"
-#include "seqlock.h"
-#include "status.h"
+#include "core/device_link.h"
+#include "core/event_log.h"
+#include "core/loaded_program.h"
+#include "core/log_buffer.h"
+#include "core/rules.h"
+#include "core/seqlock.h"
+#include "core/status.h"
 #include "sync/wake_flag.h"
 #include "timer/periodic_timer.h"
 

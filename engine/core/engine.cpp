@@ -1,12 +1,12 @@
 // The lifecycle of a control run: open, close, and the status picture that the console copies out.
-#include "engine.h"
+#include "core/engine.h"
 
-#include "log_file_name.h"
-#include "messages.h"
-#include "platform.h"
+#include "core/engine_platform.h"
+#include "core/log_file_name.h"
+#include "core/messages.h"
+#include "core/trace.h"
+#include "core/trace_sink.h"
 #include "program/keys.h"
-#include "trace.h"
-#include "trace_sink.h"
 
 #include <cstring>
 #include <system_error>

@@ -1,8 +1,8 @@
 // The five actions: set or invert output pins, compute a variable, log a row, put a row on the clipboard.
-#include "event_log.h"
-#include "log_buffer.h"
-#include "platform.h"
-#include "rules.h"
+#include "core/engine_platform.h"
+#include "core/event_log.h"
+#include "core/log_buffer.h"
+#include "core/rules.h"
 
 #include <charconv>
 #include <cstring>

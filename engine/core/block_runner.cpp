@@ -1,5 +1,5 @@
 // The block runner, condition evaluation and the system variables.
-#include "rules.h"
+#include "core/rules.h"
 
 namespace zelk {
 

@@ -1,9 +1,9 @@
-#include "device_link.h"
+#include "core/device_link.h"
 
+#include "core/engine_platform.h"
+#include "core/messages.h"
+#include "core/trace.h"
 #include "hid/failure_text.h"
-#include "messages.h"
-#include "platform.h"
-#include "trace.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // The platform of the real engine: HID devices and virtual boards, the system timer, local time, the
 // current directory and the host's clipboard hook.
 #include "clipboard/clipboard.h"
-#include "platform.h"
+#include "core/engine_platform.h"
 
 namespace zelk {
 

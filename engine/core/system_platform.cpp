@@ -1,4 +1,4 @@
-#include "system_platform.h"
+#include "core/system_platform.h"
 
 #include "hid/backends.h"
 

@@ -2,7 +2,7 @@
 // The ten-entry event log, newest first, and the start date and time of the control run: the texts that
 // getCtlData copies out while the control cycle may be writing them.
 #include "ZELK_Eng.h"
-#include "seqlock.h"
+#include "core/seqlock.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "event_log.h"
+#include "core/event_log.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "program.h"
+#include "core/loaded_program.h"
 
-#include "messages.h"
+#include "core/messages.h"
+#include "core/trace.h"
 #include "profile/profile.h"
 #include "program/codes.h"
 #include "program/decimal.h"
 #include "program/keys.h"
-#include "trace.h"
 
 #include <cstdio>
 #include <cstring>

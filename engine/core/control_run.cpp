@@ -1,9 +1,9 @@
 // The control run: its start, the control thread that arms the 10 ms timer, and the cycle.
-#include "engine.h"
+#include "core/engine.h"
 
-#include "messages.h"
-#include "platform.h"
-#include "trace.h"
+#include "core/engine_platform.h"
+#include "core/messages.h"
+#include "core/trace.h"
 
 #include <cstdio>
 

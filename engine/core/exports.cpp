@@ -1,8 +1,8 @@
 // The five exports over the library's one engine instance. The instance is created at the first call, never
 // by loading the library, and lives until the process ends.
 #include "ZELK_Eng.h"
-#include "engine.h"
-#include "system_platform.h"
+#include "core/engine.h"
+#include "core/system_platform.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "log_buffer.h"
+#include "core/log_buffer.h"
 
 #include <cstdio>
 #include <cstring>
