@@ -1,6 +1,7 @@
 #include "cli/prove/cycle_encoding.h"
 
 #include <limits>
+#include <span>
 
 namespace zelk::prove {
 
@@ -180,7 +181,7 @@ struct CycleEncoding::Cycle {
             output = z3::ite(fires, output ^ byte(c(), line.actionPattern), output);
             break;
         case Action::Calc:
-            if (inTable(line.target) && variableAt(encoding.program_, line.target).isLong()) {
+            if (inTable(line.target) && encoding.settable_[static_cast<std::size_t>(line.target)]) {
                 z3::expr& target = variables[static_cast<std::size_t>(line.target)];
                 target = z3::ite(fires, calculate(line), target);
             }
@@ -212,14 +213,38 @@ struct CycleEncoding::Cycle {
     }
 };
 
-CycleEncoding::CycleEncoding(z3::context& context, const Program& program)
+namespace {
+
+// The variable an operand reads, or -1.
+int variableRead(const DecodedOperand& operand) {
+    return operand.kind == OperandKind::Var && inTable(operand.number) ? operand.number : -1;
+}
+
+} // namespace
+
+CycleEncoding::CycleEncoding(z3::context& context, const Program& program, Variables watched)
     : context_(context), program_(program), settable_(kVariableCount, false) {
     const Block& block = program.main;
-    for (int i = 0; i < block.loadedLines(); ++i) {
-        const DecodedLine& line = block.decoded[static_cast<std::size_t>(i)];
-        if (line.action == Action::Calc && inTable(line.target) && variableAt(program, line.target).isLong())
-            settable_[static_cast<std::size_t>(line.target)] = true;
+    const std::span lines(block.decoded.data(), static_cast<std::size_t>(block.loadedLines()));
+    Variables cone = watched;
+    for (const DecodedLine& line : lines)
+        for (const DecodedOperand* operand : {&line.object, &line.value})
+            if (const int n = variableRead(*operand); n >= 0) cone.set(static_cast<std::size_t>(n));
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (const DecodedLine& line : lines) {
+            if (line.action != Action::Calc || !inTable(line.target) || !cone.test(line.target)) continue;
+            for (const DecodedOperand& operand : line.details)
+                if (const int n = variableRead(operand); n >= 0 && !cone.test(static_cast<std::size_t>(n))) {
+                    cone.set(static_cast<std::size_t>(n));
+                    grown = true;
+                }
+        }
     }
+    for (const DecodedLine& line : lines)
+        if (line.action == Action::Calc && inTable(line.target) && cone.test(line.target) &&
+            variableAt(program, line.target).isLong())
+            settable_[static_cast<std::size_t>(line.target)] = true;
 }
 
 State CycleEncoding::initial() const {

@@ -7,6 +7,7 @@
 
 #include <z3++.h>
 
+#include <bitset>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,19 @@ struct State {
     z3::expr tick;      // 8 bits: the engine's 10 ms count, 0..99, after the cycle counted it
     z3::expr sequence;  // 8 bits: the sequence of the last read request, echoed by the next answer
     z3::expr seconds;   // 32 bits: the seconds counter
-    std::vector<z3::expr> variables; // 32 bits each, all 64; a variable no "CALC" can set is its constant
+    std::vector<z3::expr> variables; // 32 bits each, all 64; one that is not settable is its constant
 };
 
 class CycleEncoding {
 public:
-    CycleEncoding(z3::context& context, const Program& program);
+    // Every variable a property can read: the cone below is all of them.
+    using Variables = std::bitset<kVariableCount>;
+
+    // The cycle of the program, computing only the variables in the cone of those watched: the watched ones,
+    // those any line's condition reads (so that every output is exact), and what a "CALC" that sets one of
+    // them reads, again and again. A variable outside the cone keeps its initial value in the formula; the
+    // engine's value may differ, but nothing watched, no condition and no output depends on it.
+    CycleEncoding(z3::context& context, const Program& program, Variables watched = Variables().set());
 
     // The state a run starts from: ports as the run's start sets them, counters at 0, the initial values.
     State initial() const;
@@ -44,7 +52,7 @@ private:
 
     z3::context& context_;
     const Program& program_;
-    std::vector<bool> settable_; // variable n is "LONG" and the target of some "CALC"
+    std::vector<bool> settable_; // variable n is "LONG", in the cone and the target of some "CALC"
 };
 
 } // namespace zelk::prove

@@ -92,6 +92,17 @@ z3::expr condition(const Condition& condition, const State& s) {
     return any;
 }
 
+// The variables the property reads.
+CycleEncoding::Variables watchedBy(const Property& property) {
+    CycleEncoding::Variables watched;
+    for (const Condition* condition : {&property.condition, &property.trigger})
+        for (const auto& term : condition->terms)
+            for (const Atom& a : term)
+                if (a.subject == Subject::Variable && a.index >= 0 && a.index < kVariableCount)
+                    watched.set(static_cast<std::size_t>(a.index));
+    return watched;
+}
+
 Result outcome(Verdict verdict, int depth) {
     Result result;
     result.verdict = verdict;
@@ -102,8 +113,8 @@ Result outcome(Verdict verdict, int depth) {
 class Checker {
 public:
     Checker(const Program& program, const Property& property)
-        : encoding_(context_, program), bounds_(program), property_(property), base_(context_, "QF_BV"),
-          induction_(context_, "QF_BV") {}
+        : encoding_(context_, program, watchedBy(property)), bounds_(program), property_(property),
+          base_(context_, "QF_BV"), induction_(context_, "QF_BV") {}
 
     // An induction step that takes longer than this is given up: the bounded check still runs to the depth.
     static constexpr unsigned kInductionStepMs = 3000;

@@ -2,20 +2,46 @@
 // Random logic programs and input sequences for comparing the prover's encoding with the engine: every
 // connective, comparison, pin state, operator, object and value kind, and now and then a text that is no
 // code, a variable outside the table or of another type, a pin code of no port, and the extreme constants.
+#include "cli/prove/cycle_encoding.h"
 #include "engine/program/vocabulary.h"
 #include "testing/program_builder.h"
 
 #include <array>
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace zelk::prove::test {
 
+// Where the choices come from: a seeded generator, or a fuzzer's bytes (each choice the lowest once they
+// are used up).
+class Choices {
+public:
+    explicit Choices(std::uint32_t seed) : random_(seed) {}
+    explicit Choices(std::span<const std::uint8_t> bytes) : bytes_(bytes), fromBytes_(true) {}
+
+    int pick(int low, int high) {
+        if (!fromBytes_) return std::uniform_int_distribution<int>(low, high)(random_);
+        const auto range = static_cast<std::uint64_t>(static_cast<std::int64_t>(high) - low + 1);
+        std::uint64_t value = 0;
+        for (std::uint64_t reach = 1; reach < range && !bytes_.empty(); reach <<= 8) {
+            value = value << 8 | bytes_.front();
+            bytes_ = bytes_.subspan(1);
+        }
+        return static_cast<int>(low + static_cast<std::int64_t>(value % range));
+    }
+
+private:
+    std::mt19937 random_;
+    std::span<const std::uint8_t> bytes_;
+    bool fromBytes_ = false;
+};
+
 class RandomProgram {
 public:
-    explicit RandomProgram(std::uint32_t seed) : random_(seed) {}
+    explicit RandomProgram(Choices choices) : choices_(choices) {}
 
     // A program of up to 12 main-block lines over 8 variables (one of them not "LONG").
     std::string programText() {
@@ -32,6 +58,15 @@ public:
         return builder.text();
     }
 
+    // Which variables a property watches: all of them, or (every other program) a few.
+    CycleEncoding::Variables watched() {
+        CycleEncoding::Variables variables;
+        if (chance(2)) return variables.set();
+        for (int n = 0; n < 8; ++n)
+            if (chance(3)) variables.set(static_cast<std::size_t>(n));
+        return variables;
+    }
+
     // The port-0 value the board holds before each cycle (the first one's as the run starts).
     std::vector<std::uint8_t> inputs(int cycles) {
         std::vector<std::uint8_t> values;
@@ -45,7 +80,7 @@ public:
     }
 
 private:
-    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    int pick(int low, int high) { return choices_.pick(low, high); }
     bool chance(int inverse) { return pick(1, inverse) == 1; }
 
     template <class Meaning, std::size_t N>
@@ -97,7 +132,7 @@ private:
         return text;
     }
 
-    std::mt19937 random_;
+    Choices choices_;
 };
 
 } // namespace zelk::prove::test
