@@ -5,7 +5,7 @@
 # input that did it is saved in build/fuzz/crashes/ (rerun it: build/fuzz/fuzz/TARGET FILE).
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: profile_fuzz program_fuzz report_descriptor_fuzz codepage_fuzz
-#                                             modbus_fuzz
+#                                             modbus_fuzz prove_differential_fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
@@ -15,7 +15,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]]; then
 fi
 if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then targets=(profile_fuzz program_fuzz report_descriptor_fuzz codepage_fuzz modbus_fuzz); fi
+if [ ${#targets[@]} -eq 0 ]; then targets=(profile_fuzz program_fuzz report_descriptor_fuzz codepage_fuzz modbus_fuzz prove_differential_fuzz); fi
 
 scripts/install-deps.sh --fuzz
 cmake --preset fuzz

@@ -15,16 +15,16 @@
 
 namespace zelk::prove::test {
 
-// Where the choices come from: a seeded generator, or a fuzzer's bytes (each choice the lowest once they
-// are used up).
+// Where the choices come from: a seeded generator, or a fuzzer's bytes, one or more a choice, and once they
+// are used up a generator seeded with them all (so that a short input still makes a whole program).
 class Choices {
 public:
     explicit Choices(std::uint32_t seed) : random_(seed) {}
-    explicit Choices(std::span<const std::uint8_t> bytes) : bytes_(bytes), fromBytes_(true) {}
+    explicit Choices(std::span<const std::uint8_t> bytes) : random_(hash(bytes)), bytes_(bytes) {}
 
     int pick(int low, int high) {
-        if (!fromBytes_) return std::uniform_int_distribution<int>(low, high)(random_);
         const auto range = static_cast<std::uint64_t>(static_cast<std::int64_t>(high) - low + 1);
+        if (bytes_.empty()) return std::uniform_int_distribution<int>(low, high)(random_);
         std::uint64_t value = 0;
         for (std::uint64_t reach = 1; reach < range && !bytes_.empty(); reach <<= 8) {
             value = value << 8 | bytes_.front();
@@ -34,9 +34,15 @@ public:
     }
 
 private:
+    static std::uint32_t hash(std::span<const std::uint8_t> bytes) { // FNV-1a
+        std::uint32_t h = 2166136261u;
+        for (const std::uint8_t b : bytes)
+            h = (h ^ b) * 16777619u;
+        return h;
+    }
+
     std::mt19937 random_;
     std::span<const std::uint8_t> bytes_;
-    bool fromBytes_ = false;
 };
 
 class RandomProgram {
