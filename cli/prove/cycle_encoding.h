@@ -27,7 +27,7 @@ struct State {
 
 class CycleEncoding {
 public:
-    // Every variable a property can read: the cone below is all of them.
+    // A set of variables, bit n for variable n.
     using Variables = std::bitset<kVariableCount>;
 
     // The cycle of the program, computing only the variables in the cone of those watched: the watched ones,
