@@ -1,10 +1,12 @@
 // zelkctl check on the shipped sample and on small programs with one kind of fault each.
 #include "cli/check/check_report.h"
 #include "testing/child_process.h"
+#include "testing/program_builder.h"
 #include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,24 +15,33 @@
 namespace zelk::check {
 namespace {
 
-// A line value: kind and data pairs padded to 4 and 12 bytes, each followed by ","; groups left out are
-// "NONE" with blank data.
-std::string groups(std::vector<std::string> fields, std::size_t count) {
-    fields.resize(2 * count);
-    std::string value;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        std::string field = fields[i].empty() && i % 2 == 0 ? "NONE" : fields[i];
-        field.resize(i % 2 == 0 ? 4 : 12, ' ');
-        value += field + ',';
-    }
-    return value;
-}
-
-// The fields of a line: connective, then kind and data of object, comparison, value and action.
+// The fields of a line: connective, then kind and data of object, comparison, value and action; then the
+// details' kinds and data. A kind left empty or out is "NONE" with blank data.
 struct Line {
     std::vector<std::string> comp;
     std::vector<std::string> proc = {};
+
+    std::string text() const {
+        std::vector<test::G> groups;
+        std::vector<std::string> fields = comp;
+        fields.resize(std::max<std::size_t>(fields.size(), 1));
+        fields.insert(fields.begin() + 1, ""); // the connective's data
+        fields.resize(2 * kCompGroups);
+        fields.insert(fields.end(), proc.begin(), proc.end());
+        const auto kind = [&](std::size_t i) -> std::string_view {
+            return fields[i].empty() ? std::string_view("NONE") : std::string_view(fields[i]);
+        };
+        for (std::size_t i = 0; i < fields.size(); i += 2)
+            groups.push_back({kind(i), i + 1 < fields.size() ? std::string_view(fields[i + 1]) : ""});
+        return test::lineText(groups);
+    }
 };
+
+// The first 90 bytes of a line, as LG_COMP holds them, and its detail groups left empty, as LG_PROC.
+std::string compText(const Line& line) {
+    return line.text().substr(0, kCompBytes);
+}
+const std::string kEmptyProc = test::lineText({}).substr(kCompBytes);
 
 class Check : public ::testing::Test {
 protected:
@@ -38,22 +49,18 @@ protected:
     // type LONG without a value, the main block, the log name and any further text.
     void program(const std::vector<Line>& lines,
                  const std::string& more = "[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n", int variables = 2) {
-        std::string text = "[LG_CONTENTS]\r\nVARIABLE_CNT=" + std::to_string(variables) +
-                           "\r\nLG_MAIN_CNT=" + std::to_string(lines.size()) +
-                           "\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_NAME_00=A\r\nVAR_VALUE_00=5\r\n"
-                           "VAR_TYPE_01=long\r\n";
+        test::ProgramBuilder builder;
+        builder.variableCount(variables)
+            .variable(keys::kVarType, 0, "LONG")
+            .variable(keys::kVarName, 0, "A")
+            .variable(keys::kVarValue, 0, "5")
+            .variable(keys::kVarType, 1, "long");
         for (int n = 2; n < variables; ++n)
-            text += "VAR_TYPE_0" + std::to_string(n) + "=LONG\r\n";
-        text += "[LG_MAIN]\r\n";
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            char n[24];
-            std::snprintf(n, sizeof n, "%04zu", i);
-            std::vector<std::string> comp = lines[i].comp;
-            comp.insert(comp.begin() + 1, "");
-            text += "LG_COMP_" + std::string(n) + "=" + groups(comp, 5) + "\r\n";
-            text += "LG_PROC_" + std::string(n) + "=" + groups(lines[i].proc, 7) + "\r\n";
-        }
-        write(text + more);
+            builder.variable(keys::kVarType, n, "LONG");
+        std::vector<std::string> texts;
+        for (const Line& line : lines)
+            texts.push_back(line.text());
+        write(builder.lines(texts).text() + more);
     }
     void write(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
@@ -219,7 +226,7 @@ TEST_F(Check, LinesThatRunButCannotDoWhatTheyAreMeantTo) {
 }
 
 TEST_F(Check, CountsBeyondTheTablesAndKeysTheEngineNeverReads) {
-    const std::string line = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
+    const std::string line = compText({{"NEW ", "PIN ", "001", "STS ", "ELEC"}});
     write("orphan=1\r\n[LG_CONTENTS]\r\nVARIABLE_CNT=70\r\nLG_INIT_CNT=200\r\nLG_MAIN_CNT=1x\r\nLG_END_CNT=-"
           "1\r\n"
           "LG_MAN_CNT=3\r\n[LG_VAR_DEF]\r\nVAR_TYPE_00=LONG\r\nVAR_VALUE_00=1.5\r\nVAR_NAME_64=X\r\n[LG_MAIN]"
@@ -307,10 +314,10 @@ TEST_F(Check, AFileTheEngineReadsAsNothingSaysWhatItIs) {
 }
 
 TEST_F(Check, LineValuesOutOfTheirColumns) {
-    std::string shifted = groups({"NEW ", "", "PIN ", "001", "STS ", "ELEC"}, 5);
+    std::string shifted = compText({{"NEW ", "PIN ", "001", "STS ", "ELEC"}});
     shifted.erase(20, 1); // one byte short in the object's kind: every field after it moves
     write("[LG_CONTENTS]\r\nLG_MAIN_CNT=2\r\n[LG_MAIN]\r\nLG_COMP_0000=" + shifted + "\r\nLG_PROC_0000=" +
-          groups({}, 7) + "\r\nLG_COMP_0001=NONE,            ,NONE,\r\nLG_PROC_0001=" + groups({}, 7) +
+          kEmptyProc + "\r\nLG_COMP_0001=NONE,            ,NONE,\r\nLG_PROC_0001=" + kEmptyProc +
           "\r\n[LOG_CSV]\r\nCSV_FNAME=log.csv\r\n");
     expectFindings({
         "LG_MAIN:0000: warning: LG_COMP_0000: \",\" expected at byte 22: the fields after it are shifted",
