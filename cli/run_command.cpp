@@ -227,7 +227,9 @@ int run(const Arguments& arguments) {
         engine.getCtlData(&data);
         report.update(data);
         if (data.state == ZELK_STATE_CLOSED) {
-            printError("the run ended by itself: " + newestEventText(data));
+            // The event says what failed; the board search, run again, says what became of the board.
+            printError("the run ended by itself: " + newestEventText(data) + "; now " +
+                       boardProblemText(hid::checkSystemBoards()));
             status = kEndedByItself;
             break;
         }

@@ -167,7 +167,8 @@ TEST_F(Run, ABoardLostMidRunEndsItWithStatusFour) {
     EXPECT_EQ(run->wait(), 4);
     EXPECT_TRUE(contains(run->out(), " event sendKaldex NG\n")) << run->out();
     EXPECT_TRUE(lines(run->out()).back().ends_with("state 0 closed"));
-    EXPECT_TRUE(contains(run->err(), "the run ended by itself: sendKaldex NG")) << run->err();
+    EXPECT_TRUE(contains(run->err(), "the run ended by itself: sendKaldex NG; now no board found"))
+        << run->err();
     EXPECT_TRUE(std::filesystem::exists(work() / "ZELK_LOG.csv"));
 }
 
