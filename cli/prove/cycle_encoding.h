@@ -13,6 +13,13 @@
 
 namespace zelk::prove {
 
+// A run's second cycle reads the input its first read. The board answers every command, and the three that
+// start a run (both ports set, the first read request) and the first cycle's read request all carry sequence
+// 0: the first cycle takes the answer to the port-0 command and the second the one to the port-1 command,
+// both made as the run started. From the third cycle on, each reads the answer to the request of the cycle
+// before.
+inline constexpr int kStartInputAgain = 1;
+
 // The state after a cycle: what the next cycle starts from and what a property speaks of.
 struct State {
     z3::expr port0;     // 8 bits: the input the cycle read (newest port-0 sample)

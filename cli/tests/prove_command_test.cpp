@@ -37,9 +37,13 @@ TEST_F(ProveCommand, TheSamplesPropertiesHold) {
 }
 
 TEST_F(ProveCommand, AViolationComesWithACounterexampleThatTheTesterReplays) {
-    // Output 0 is inverted by presses of input 0, output 1 follows input 1: both can be on at once.
+    // Output 0 is inverted by presses of input 0, output 1 follows input 1: both can be on at once. Three
+    // presses take six cycles: the second cycle reads the first one's input again, so after a press at the
+    // start input 0 is released in the third cycle and pressed in the fourth, and again in the fifth and
+    // sixth.
     test::writeFile(dir.path() / "unsafe.props", "never out 0 on and out 1 on\n"
-                                                 "after in 0 rises, out 1 on within 5 cycles\n");
+                                                 "after in 0 rises, out 1 on within 5 cycles\n"
+                                                 "always var 押下回数 < 3\n");
     const auto [status, out, err] = run("prove", {"unsafe.props", "--svg", "cex.svg"});
     EXPECT_EQ(status, 1) << out << err;
     EXPECT_NE(out.find("unsafe.props:1: never out 0 on and out 1 on: violated in cycle"), std::string::npos)
@@ -48,9 +52,12 @@ TEST_F(ProveCommand, AViolationComesWithACounterexampleThatTheTesterReplays) {
     EXPECT_NE(out.find("unsafe.props:2: after in 0 rises, out 1 on within 5 cycles: violated"),
               std::string::npos)
         << out;
+    EXPECT_NE(out.find("unsafe.props:3: always var 押下回数 < 3: violated in cycle 5 (50 ms)"),
+              std::string::npos)
+        << out;
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "cex.svg"));
 
-    for (const char* script : {"unsafe-line1.test", "unsafe-line2.test"}) {
+    for (const char* script : {"unsafe-line1.test", "unsafe-line2.test", "unsafe-line3.test"}) {
         const auto [replayed, report, errors] = run("test", {script});
         EXPECT_EQ(replayed, 1) << script << "\n" << report << errors;
         EXPECT_NE(report.find("1 expectation, 0 held, 1 failed"), std::string::npos) << report;

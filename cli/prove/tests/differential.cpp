@@ -73,7 +73,11 @@ std::string difference(const std::string& programPath, const std::vector<std::ui
                 return at(c, "variable " + std::to_string(n) + " " + std::to_string(engine[c].variables[n]) +
                                  " is outside its bounds " + std::to_string(range[n].low) + ".." +
                                  std::to_string(range[n].high));
-        State next = encoding.next(s, context.bv_val(engine[c].port0, 8));
+        const std::uint8_t read = inputs[static_cast<int>(c) == kStartInputAgain ? 0 : c];
+        if (engine[c].port0 != read)
+            return at(c, "the engine read port 0 " + std::to_string(engine[c].port0) + ", the formula " +
+                             std::to_string(read));
+        State next = encoding.next(s, context.bv_val(read, 8));
         // Each component as a constant again, so that the formula does not grow from cycle to cycle.
         for (z3::expr* e : {&next.port0, &next.port1, &next.lastPort0, &next.lastPort1, &next.tick,
                             &next.sequence, &next.seconds})

@@ -10,7 +10,8 @@
 namespace zelk::prove::test {
 
 // The first difference between the engine's run of the program in the file and the formula's cycles, in
-// words, or empty when there is none. inputs[c] is the port-0 value cycle c reads. Compared after every
+// words, or empty when there is none. inputs[c] is the port-0 value the board holds when cycle c - 1 asks for
+// it (inputs[0] as the run starts); the second cycle reads inputs[0] again. Compared after every
 // cycle: port 1, the watched variables, and that every variable keeps within its bounds.
 std::string difference(const std::string& programPath, const std::vector<std::uint8_t>& inputs,
                        CycleEncoding::Variables watched = CycleEncoding::Variables().set());
