@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -130,9 +129,8 @@ int runProve(const ProveFiles& files, std::ostream& out, std::ostream& err) {
     };
     if (!properties) return reportError();
 
-    std::error_code ec;
-    if (!fs::is_regular_file(files.program, ec) || !std::ifstream(files.program)) {
-        err << "zelkctl prove: cannot read the program " << files.program << "\n";
+    if (const std::string why = vtest::whyUnreadable(files.program); !why.empty()) {
+        err << "zelkctl prove: cannot read the program " << files.program << ": it " << why << "\n";
         return kCannotProve;
     }
     const auto program = std::make_unique<Program>();

@@ -3,6 +3,7 @@
 #include "profile/file_access.h"
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 namespace zelk::vtest {
@@ -11,10 +12,17 @@ namespace fs = std::filesystem;
 using profile::detail::FileMeta;
 using profile::detail::ReadStatus;
 
-std::string readScript(const std::string& path, std::string& text) {
+std::string whyUnreadable(const std::string& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))
         return fs::exists(path, ec) ? "is not a regular file" : "does not exist";
+    if (!std::ifstream(path)) return "is unreadable";
+    return {};
+}
+
+std::string readScript(const std::string& path, std::string& text) {
+    if (std::string why = whyUnreadable(path); !why.empty()) return why;
+    std::error_code ec;
     if (fs::file_size(path, ec) > kMaxScriptBytes) return "is larger than 1 MiB";
     if (profile::detail::readWholeFile(path, text) != ReadStatus::Ok) return "is unreadable";
     return {};

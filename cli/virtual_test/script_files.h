@@ -10,6 +10,10 @@ namespace zelk::vtest {
 // The largest script (or properties file) read, in bytes.
 inline constexpr std::uintmax_t kMaxScriptBytes = 1 << 20;
 
+// Why the file cannot be read as a program or a script ("does not exist", "is not a regular file", "is
+// unreadable"), or empty when it can.
+std::string whyUnreadable(const std::string& path);
+
 // Reads a script: only a regular file of at most kMaxScriptBytes, so that a device or a FIFO named as the
 // script neither blocks the tool nor fills the memory. Returns why it cannot be read ("is not a regular
 // file"), or empty.

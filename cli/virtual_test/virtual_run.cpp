@@ -1,5 +1,6 @@
 #include "cli/virtual_test/virtual_run.h"
 
+#include "cli/virtual_test/script_files.h"
 #include "cli/virtual_test/text.h"
 #include "codepage/codepage.h"
 #include "core/engine_platform.h"
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace zelk::vtest {
 
@@ -84,9 +84,8 @@ VirtualRun::~VirtualRun() {
 bool VirtualRun::open(std::string& error, std::span<const InputStep> inputs) {
     for (const InputStep& step : inputs)
         if (step.cycle == kStartCycle) vboard::applyInput(board_, step.command);
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(programPath_, ignored) || !std::ifstream(programPath_)) {
-        error = "cannot read the program " + programPath_;
+    if (const std::string why = whyUnreadable(programPath_); !why.empty()) {
+        error = "cannot read the program " + programPath_ + ": it " + why;
         return false;
     }
     if (engine_->open() != 1) {
