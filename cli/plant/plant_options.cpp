@@ -134,7 +134,8 @@ bool parseEndpoint(const std::string& text, std::string& address, std::string& p
         else if (address.find(':') != std::string::npos)
             return false; // an IPv6 address needs its brackets
     }
-    return !address.empty() && isPort(port);
+    // A bracket belongs only around an IPv6 address: "[x:502" or "[::1]]:502" is a slip, not a host.
+    return !address.empty() && address.find_first_of("[]") == std::string::npos && isPort(port);
 }
 
 std::optional<PlantSettings> readPlantSettings(const cli::Arguments& arguments, std::string& error) {
@@ -142,7 +143,8 @@ std::optional<PlantSettings> readPlantSettings(const cli::Arguments& arguments, 
     if (const std::string* endpoint = arguments.value("--modbus")) {
         ModbusServer::Settings modbus;
         if (!parseEndpoint(*endpoint, modbus.address, modbus.port)) {
-            error = "--modbus needs [ADDR:]PORT, PORT 0 to 65535: '" + *endpoint + "'";
+            error = "--modbus needs [ADDR:]PORT, PORT 0 to 65535, an IPv6 ADDR in brackets ([::1]:502): '" +
+                    *endpoint + "'";
             return std::nullopt;
         }
         modbus.writable = arguments.has("--modbus-write");

@@ -16,7 +16,8 @@ namespace zelk::test {
 namespace {
 
 struct Client {
-    explicit Client(int port) : context(modbus_new_tcp("127.0.0.1", port)) {
+    explicit Client(int port, const char* address = "127.0.0.1")
+        : context(modbus_new_tcp_pi(address, std::to_string(port).c_str())) {
         connected = context != nullptr && modbus_connect(context) == 0;
         if (context != nullptr) modbus_set_response_timeout(context, 2, 0);
     }
@@ -104,6 +105,18 @@ struct RawConnection {
     bool connected = false;
 };
 
+// True when a socket can be bound to ::1.
+bool hasIpv6Loopback() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
 class Modbus : public PlantRun {};
 
 TEST_F(Modbus, ClientsReadTheMapAndWritesAreRefusedUnlessAllowed) {
@@ -174,6 +187,25 @@ TEST_F(Modbus, WithWritesACoilSetsItsOutputAndThePresentValueChangesNothing) {
     EXPECT_EQ(client.coils(), (std::vector<std::uint8_t>{0, 0, 1, 0}));
     EXPECT_EQ(client.writeCoilsError(3, {1, 0}), EMBXILADD);
     EXPECT_EQ(client.writeRegisterError(101), EMBXILFUN) << "variables are never written";
+}
+
+TEST_F(Modbus, OnTheIpv6LoopbackAClientThereReadsTheMap) {
+    if (!hasIpv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+    auto board = startBoard();
+    auto run = startRun({"--modbus", "[::1]:0"});
+    ASSERT_TRUE(contains(run->err(), "Modbus TCP on [::1]:")) << run->err();
+    Client client(modbusPort(*run), "::1");
+    ASSERT_TRUE(client.connected) << run->err();
+    EXPECT_EQ(client.registers(0, 1), std::vector<std::uint16_t>{3}) << "running";
+}
+
+TEST_F(Modbus, AnAddressSpelledWithoutItsBracketsOrWithStrayOnesIsABadCommandLine) {
+    for (const char* endpoint : {"[::1", "::1:502", "[::1]]:502", "[x:502"}) {
+        auto run = start({ZELKCTL, "run", "--dir", work().string(), "--modbus", endpoint}, "bad");
+        EXPECT_EQ(run->wait(), 64) << endpoint;
+        EXPECT_TRUE(contains(run->err(), "zelkctl run: --modbus needs [ADDR:]PORT")) << run->err();
+        EXPECT_TRUE(contains(run->err(), "an IPv6 ADDR in brackets")) << run->err();
+    }
 }
 
 TEST_F(Modbus, MalformedFramesAndANinthClientAreRefusedAndTheRunGoesOn) {

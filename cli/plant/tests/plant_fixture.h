@@ -53,8 +53,9 @@ protected:
     static int modbusPort(ChildProcess& run) {
         std::smatch match;
         const std::string err = run.err();
-        if (!std::regex_search(err, match, std::regex(R"(Modbus TCP on 127\.0\.0\.1:(\d+))"))) return -1;
-        return std::stoi(match[1]);
+        if (!std::regex_search(err, match, std::regex(R"(Modbus TCP on (127\.0\.0\.1|\[::1\]):(\d+))")))
+            return -1;
+        return std::stoi(match[2]);
     }
 
     TempDir dir;
