@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -58,10 +59,12 @@ protected:
     }
 
     // What mosquitto_sub prints ("topic payload" lines) for count messages of the topic, or those it got
-    // within 5 s.
-    std::string subscribe(const std::string& topic, int count, std::vector<std::string> options = {}) {
-        std::vector<std::string> args = {MOSQUITTO_SUB, "-p", std::to_string(port_), "-t", topic,
-                                         "-v",          "-C", std::to_string(count), "-W", "5"};
+    // within seconds.
+    std::string subscribe(const std::string& topic, int count, std::vector<std::string> options = {},
+                          int seconds = 5) {
+        std::vector<std::string> args = {
+            MOSQUITTO_SUB, "-p", std::to_string(port_), "-t", topic,
+            "-v",          "-C", std::to_string(count), "-W", std::to_string(seconds)};
         args.insert(args.end(), options.begin(), options.end());
         auto child = start(std::move(args), "sub" + std::to_string(++tools_));
         child->wait(std::chrono::seconds(10));
@@ -74,9 +77,41 @@ protected:
         return options;
     }
 
+    // An authority of the test's own (its certificate in ca_) and the broker's key and certificate for
+    // localhost, signed by it; tlsListener() names them to the broker.
+    bool makeAuthorityAndServer() {
+        return request({"-x509", "-keyout", caKey_, "-out", ca_, "-days", "2", "-subj",
+                        "/CN=zelk test authority"}) &&
+               certify("server", "localhost", "subjectAltName=DNS:localhost,IP:127.0.0.1");
+    }
+    std::string tlsListener() const {
+        return "cafile " + ca_ + "\ncertfile " + dir.file("server.pem") + "\nkeyfile " +
+               dir.file("server.key") + "\n";
+    }
+    // NAME.key and NAME.pem, a certificate for the common name cn with the extensions (openssl's
+    // "name=value" lines), signed by the authority.
+    bool certify(const std::string& name, const std::string& cn, const std::string& extensions) {
+        const std::string csr = dir.file(name + ".csr"), ext = dir.file(name + ".ext");
+        writeFile(ext, extensions + "\n");
+        return request({"-keyout", dir.file(name + ".key"), "-out", csr, "-subj", "/CN=" + cn}) &&
+               tool({OPENSSL, "x509", "-req", "-in", csr, "-CA", ca_, "-CAkey", caKey_, "-CAcreateserial",
+                     "-out", dir.file(name + ".pem"), "-days", "2", "-extfile", ext}) == 0;
+    }
+
     int port_ = freePort();
+    const std::string ca_ = dir.file("ca.pem");
+    const std::string caKey_ = dir.file("ca.key");
     int tools_ = 0;
     int brokers_ = 0;
+
+private:
+    // openssl req making a new P-256 key without a pass phrase, with these arguments.
+    bool request(std::vector<std::string> args) {
+        std::vector<std::string> all = {
+            OPENSSL, "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        all.insert(all.end(), args.begin(), args.end());
+        return tool(all) == 0;
+    }
 };
 
 TEST_F(Mqtt, TopicsAreRetainedEventsFollowAndTheLastWillMarksAKilledRunOffline) {
@@ -125,33 +160,40 @@ TEST_F(Mqtt, TopicsAreRetainedEventsFollowAndTheLastWillMarksAKilledRunOffline) 
         << "the broker publishes the last will";
 }
 
-TEST_F(Mqtt, OverTlsWithATestMadeAuthorityTheSetTopicDrivesAnOutputAndDiscoveryNamesIt) {
-    const std::string ca = dir.file("ca.pem"), caKey = dir.file("ca.key");
-    const std::string cert = dir.file("server.pem"), key = dir.file("server.key"),
-                      csr = dir.file("server.csr");
-    const std::string ext = dir.file("server.ext");
-    writeFile(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-    const std::vector<std::string> ecKey = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                            "-nodes"};
-    auto request = [&](std::vector<std::string> args) {
-        std::vector<std::string> all = {OPENSSL, "req"};
-        all.insert(all.end(), ecKey.begin(), ecKey.end());
-        all.insert(all.end(), args.begin(), args.end());
-        return tool(all);
-    };
-    ASSERT_EQ(
-        request({"-x509", "-keyout", caKey, "-out", ca, "-days", "2", "-subj", "/CN=zelk test authority"}),
-        0);
-    ASSERT_EQ(request({"-keyout", key, "-out", csr, "-subj", "/CN=localhost"}), 0);
-    ASSERT_EQ(tool({OPENSSL, "x509", "-req", "-in", csr, "-CA", ca, "-CAkey", caKey, "-CAcreateserial",
-                    "-out", cert, "-days", "2", "-extfile", ext}),
-              0);
-    auto broker =
-        startBroker("allow_anonymous true\ncafile " + ca + "\ncertfile " + cert + "\nkeyfile " + key + "\n");
+TEST_F(Mqtt, InputsChangingEveryTenMillisecondsArePublishedAtMostTenTimesASecondAndTheLastValueStays) {
+    auto broker = startBroker("allow_anonymous true\n");
     auto board = startBoard();
-    auto run = startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", ca, "--mqtt-write", "--ha-discovery"}));
+    auto run = startRun(mqtt("mqtt://127.0.0.1:", {}));
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to"); })) << run->err();
+
+    // The inputs take a new value every 10 ms for 1.2 s (64, 65 ... 183), then stay at 63 (inputs 6 and 7
+    // energized); the subscriber counts for 2 s.
+    std::jthread driver([&] {
+        for (int value = 64; value < 184; ++value) {
+            board->write("port0 " + std::to_string(value) + "\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        board->write("port0 63\n");
+    });
+    const auto begin = std::chrono::steady_clock::now();
+    const std::string received = subscribe("zelk/plant1/inputs", 1000, {}, 2);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    driver.join();
+
+    const auto messages = static_cast<double>(std::count(received.begin(), received.end(), '\n'));
+    EXPECT_LE(messages, 10 * seconds + 1) << "in " << seconds << " s:\n" << received;
+    EXPECT_GE(messages, 3 * seconds) << "the changes are published, not held back:\n" << received;
+    EXPECT_TRUE(contains(subscribe("zelk/plant1/inputs", 1), R"({"raw":63,"pins":[0,0,0,0,0,0,1,1]})"))
+        << "the last value is retained";
+}
+
+TEST_F(Mqtt, OverTlsWithATestMadeAuthorityTheSetTopicDrivesAnOutputAndDiscoveryNamesIt) {
+    ASSERT_TRUE(makeAuthorityAndServer());
+    auto broker = startBroker("allow_anonymous true\n" + tlsListener());
+    auto board = startBoard();
+    auto run = startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", ca_, "--mqtt-write", "--ha-discovery"}));
     ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to localhost"); })) << run->err();
-    const std::vector<std::string> tls = {"--cafile", ca, "-h", "localhost"};
+    const std::vector<std::string> tls = {"--cafile", ca_, "-h", "localhost"};
 
     const std::string config = subscribe("homeassistant/switch/zelk_plant1/output3/config", 1, tls);
     EXPECT_TRUE(contains(config, R"("command_topic":"zelk/plant1/set/output/3")")) << config;
@@ -172,6 +214,29 @@ TEST_F(Mqtt, OverTlsWithATestMadeAuthorityTheSetTopicDrivesAnOutputAndDiscoveryN
                             {"KALDEX_BOARD_DIR=" + dir.file("other-boards")});
     EXPECT_TRUE(eventually([&] { return contains(unknown->err(), "next try in"); })) << unknown->err();
     EXPECT_FALSE(unknown->ended());
+}
+
+TEST_F(Mqtt, ABrokerRequiringAClientCertificateTakesARunThatHasOneAndOneWithoutGoesOnUnconnected) {
+    ASSERT_TRUE(makeAuthorityAndServer());
+    ASSERT_TRUE(certify("client", "plant1", "extendedKeyUsage=clientAuth"));
+    auto broker = startBroker("allow_anonymous true\nrequire_certificate true\n" + tlsListener());
+    const std::string cert = dir.file("client.pem"), key = dir.file("client.key");
+    auto board = startBoard();
+    auto run =
+        startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", ca_, "--mqtt-cert", cert, "--mqtt-key", key}));
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to localhost"); })) << run->err();
+    const std::vector<std::string> tls = {"--cafile", ca_, "-h", "localhost", "--cert", cert, "--key", key};
+    EXPECT_EQ(subscribe("zelk/plant1/status", 1, tls), "zelk/plant1/status online\n");
+    EXPECT_TRUE(contains(subscribe("zelk/plant1/inputs", 1, tls), R"("raw":255)"));
+
+    auto otherBoard = startBoard("other-boards");
+    auto without = startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", ca_, "--name", "plant2"}), "without",
+                            {"KALDEX_BOARD_DIR=" + dir.file("other-boards")});
+    EXPECT_TRUE(eventually([&] { return contains(without->err(), "next try in"); })) << without->err();
+    const std::size_t logged = without->out().size();
+    EXPECT_TRUE(eventually([&] { return without->out().size() > logged; })) << "the run still logs";
+    EXPECT_FALSE(without->ended());
+    EXPECT_FALSE(contains(without->err(), "connected to")) << without->err();
 }
 
 TEST_F(Mqtt, ABrokerAwayForTenSecondsIsRejoinedTheRetainedTopicsRestoredAndOverflowingEventsCounted) {
