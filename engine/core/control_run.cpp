@@ -33,10 +33,13 @@ bool Engine::sendOrClose(DeviceLink::Command command, std::uint8_t value) {
 }
 
 void Engine::publishVariables() {
-    variableValues_.update([this](VariableValues& values) {
-        for (std::size_t n = 0; n < values.size(); ++n)
-            values[n] = program_.variables[n].value;
-    });
+    // Most cycles change no variable, or few: the copy for readers is written only when one changed.
+    bool changed = false;
+    for (std::size_t n = 0; n < publishedVariables_.size(); ++n) {
+        changed |= publishedVariables_[n] != program_.variables[n].value;
+        publishedVariables_[n] = program_.variables[n].value;
+    }
+    if (changed) variableValues_.publish(publishedVariables_);
 }
 
 bool Engine::startRun() {

@@ -89,6 +89,7 @@ private:
     PortHistory port1History_;
     Rules rules_;
     Seqlocked<VariableValues> variableValues_;
+    VariableValues publishedVariables_{}; // what variableValues_ holds, for the thread that publishes it
 
     std::string programPath_;   // empty: LogicCtl.ini in baseDirectory_
     std::string baseDirectory_; // captured at the first open, with a trailing "/"

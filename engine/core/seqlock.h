@@ -38,27 +38,40 @@ public:
     // Runs edit(value) on a private copy of the value and publishes the result.
     template <typename Edit>
     void update(Edit&& edit) {
-        std::uint32_t sequence = sequence_.load(std::memory_order_relaxed);
-        for (;;) {
-            if ((sequence & 1u) == 0 &&
-                sequence_.compare_exchange_weak(sequence, sequence + 1, std::memory_order_acquire,
-                                                std::memory_order_relaxed))
-                break;
-            sequence = sequence_.load(std::memory_order_relaxed);
-        }
+        const std::uint32_t sequence = claim();
         std::array<std::uint64_t, kWords> copy{};
         for (std::size_t i = 0; i < kWords; ++i)
             copy[i] = words_[i].load(std::memory_order_relaxed);
         T value;
         std::memcpy(&value, copy.data(), sizeof(T));
         edit(value);
+        store(value, sequence);
+    }
+
+    // Publishes value as a whole, without reading what was there.
+    void publish(const T& value) { store(value, claim()); }
+
+private:
+    // Takes the sequence counter for a write: odd while it lasts. Returns the even value it had.
+    std::uint32_t claim() {
+        std::uint32_t sequence = sequence_.load(std::memory_order_relaxed);
+        for (;;) {
+            if ((sequence & 1u) == 0 &&
+                sequence_.compare_exchange_weak(sequence, sequence + 1, std::memory_order_acquire,
+                                                std::memory_order_relaxed))
+                return sequence;
+            sequence = sequence_.load(std::memory_order_relaxed);
+        }
+    }
+
+    void store(const T& value, std::uint32_t sequence) {
+        std::array<std::uint64_t, kWords> copy{};
         std::memcpy(copy.data(), &value, sizeof(T));
         for (std::size_t i = 0; i < kWords; ++i)
             words_[i].store(copy[i], std::memory_order_release);
         sequence_.store(sequence + 2, std::memory_order_release);
     }
 
-private:
     std::atomic<std::uint32_t> sequence_{0};
     std::array<std::atomic<std::uint64_t>, kWords> words_{};
 };
