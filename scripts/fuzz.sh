@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (preset "fuzz": clang, libFuzzer, AddressSanitizer + UBSan) and runs each for
 # SECONDS (default 300) from its seed corpus in fuzz/corpus/, as many at once as there are processors. The
-# corpus a run grows is kept in build/fuzz/corpus/ for the next run. Fails when a target crashes, leaks, hangs or breaks a property; the
-# input that did it is saved in build/fuzz/crashes/ (rerun it: build/fuzz/fuzz/TARGET FILE).
+# corpus a run grows is kept in build/fuzz/corpus/ for the next run. Fails when a target crashes, leaks,
+# hangs or breaks a property; the input that did it is saved in build/fuzz/crashes/ (rerun it:
+# build/fuzz/fuzz/TARGET FILE).
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: profile_fuzz program_fuzz report_descriptor_fuzz codepage_fuzz
 #                                             modbus_fuzz prove_differential_fuzz
