@@ -8,17 +8,27 @@
 #include <z3++.h>
 
 #include <bitset>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zelk::prove {
 
-// A run's second cycle reads the input its first read. The board answers every command, and the three that
-// start a run (both ports set, the first read request) and the first cycle's read request all carry sequence
-// 0: the first cycle takes the answer to the port-0 command and the second the one to the port-1 command,
-// both made as the run started. From the third cycle on, each reads the answer to the request of the cycle
-// before.
-inline constexpr int kStartInputAgain = 1;
+// What a run's second cycle reads. The board answers every command, and the three that start a run (both
+// ports set, the first read request) and the first cycle's read request all carry sequence 0: the first
+// cycle takes the answer to the port-0 command, the second the one to the port-1 command, both made as the
+// run started, so the second cycle reads the start's input again. But a port-0 value of 0 makes the engine
+// take the next answer in its place: then the first cycle also takes the port-1 command's answer, and the
+// second the first cycle's own request's, which holds the input the board had by then. From the third
+// cycle on, each reads the answer to the request of the cycle before. start: the input as the run started;
+// then: the board's input when the first cycle asked.
+inline constexpr int kSecondCycle = 1;
+inline std::uint8_t secondCycleInput(std::uint8_t start, std::uint8_t then) {
+    return start == 0 ? then : start;
+}
+inline z3::expr secondCycleInput(const z3::expr& start, const z3::expr& then) {
+    return z3::ite(start == start.ctx().bv_val(0, 8), then, start);
+}
 
 // The state after a cycle: what the next cycle starts from and what a property speaks of.
 struct State {

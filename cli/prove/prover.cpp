@@ -134,9 +134,8 @@ public:
 
         for (int k = 1; k <= depth; ++k) {
             // The run from its start, one cycle longer; its new end is checked with the next batch.
-            inputs.push_back(k - 1 == kStartInputAgain
-                                 ? inputs.front()
-                                 : context_.bv_const(("in" + std::to_string(k - 1)).c_str(), 8));
+            const z3::expr input = context_.bv_const(("in" + std::to_string(k - 1)).c_str(), 8);
+            inputs.push_back(k - 1 == kSecondCycle ? secondCycleInput(inputs.front(), input) : input);
             path.push_back(link(base_, path.back(), inputs.back(), "s" + std::to_string(k) + "_"));
             addBounds(path.back().state, bounds_.next());
             unchecked_.push_back(bad(path.back()));

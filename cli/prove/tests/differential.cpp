@@ -73,7 +73,8 @@ std::string difference(const std::string& programPath, const std::vector<std::ui
                 return at(c, "variable " + std::to_string(n) + " " + std::to_string(engine[c].variables[n]) +
                                  " is outside its bounds " + std::to_string(range[n].low) + ".." +
                                  std::to_string(range[n].high));
-        const std::uint8_t read = inputs[static_cast<int>(c) == kStartInputAgain ? 0 : c];
+        const std::uint8_t read =
+            static_cast<int>(c) == kSecondCycle ? secondCycleInput(inputs[0], inputs[c]) : inputs[c];
         if (engine[c].port0 != read)
             return at(c, "the engine read port 0 " + std::to_string(engine[c].port0) + ", the formula " +
                              std::to_string(read));

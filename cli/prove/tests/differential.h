@@ -11,7 +11,7 @@ namespace zelk::prove::test {
 
 // The first difference between the engine's run of the program in the file and the formula's cycles, in
 // words, or empty when there is none. inputs[c] is the port-0 value the board holds when cycle c - 1 asks for
-// it (inputs[0] as the run starts); the second cycle reads inputs[0] again. Compared after every
+// it (inputs[0] as the run starts); the second cycle reads what secondCycleInput says. Compared after every
 // cycle: port 1, the watched variables, and that every variable keeps within its bounds.
 std::string difference(const std::string& programPath, const std::vector<std::uint8_t>& inputs,
                        CycleEncoding::Variables watched = CycleEncoding::Variables().set());
