@@ -76,7 +76,9 @@ public:
     // The port-0 value the board holds before each cycle (the first one's as the run starts).
     std::vector<std::uint8_t> inputs(int cycles) {
         std::vector<std::uint8_t> values;
-        std::uint8_t value = 0xFF;
+        // Every input released, or now and then every one energized: the start reads 0 then (see
+        // secondCycleInput).
+        std::uint8_t value = chance(8) ? 0x00 : 0xFF;
         for (int c = 0; c < cycles; ++c) {
             if (chance(3))
                 value = static_cast<std::uint8_t>(pick(0, 3) == 0 ? pick(0, 255) : value ^ (1 << pick(0, 7)));
