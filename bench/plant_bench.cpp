@@ -5,6 +5,7 @@
 // in both kinds of phase. The board, in this process, stamps the arrival of each cycle's read request;
 // zelkctl's CPU time comes from /proc.
 // Usage: plant_bench [seconds per phase, default 20] [rounds, default 2]
+#include "testing/free_port.h"
 #include "virtual_board/board_server.h"
 
 #include <modbus/modbus.h>
@@ -20,12 +21,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <netinet/in.h>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -83,18 +82,6 @@ struct Child {
 std::string readFile(const fs::path& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 std::vector<double> deviationsUs(const std::vector<Clock::time_point>& times) {
@@ -163,7 +150,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "board: %s\n", error.c_str());
         return 1;
     }
-    const int brokerPort = freePort();
+    const int brokerPort = zelk::test::freePort();
     std::ofstream(dir / "mosquitto.conf")
         << "persistence false\nallow_anonymous true\nlistener " << brokerPort << " 127.0.0.1\n";
     const bool haveBroker = fs::exists(MOSQUITTO);

@@ -1,5 +1,6 @@
 #include "cli/prove/counterexample.h"
 
+#include "cli/virtual_test/script.h"
 #include "cli/virtual_test/virtual_run.h"
 
 #include <array>
@@ -113,24 +114,6 @@ std::int64_t firstViolation(const Property& p, const std::vector<Observed>& cycl
     return -1;
 }
 
-std::string relationText(Relation r) {
-    switch (r) {
-    case Relation::Eq:
-        return "=";
-    case Relation::Ne:
-        return "<>";
-    case Relation::Lt:
-        return "<";
-    case Relation::Gt:
-        return ">";
-    case Relation::Le:
-        return "<=";
-    case Relation::Ge:
-        return ">=";
-    }
-    return "=";
-}
-
 Relation opposite(Relation r) {
     switch (r) {
     case Relation::Eq:
@@ -159,11 +142,13 @@ std::optional<std::string> expectation(const Atom& a) {
     case Subject::Port1: {
         char value[8];
         std::snprintf(value, sizeof value, "0x%02X", static_cast<unsigned>(a.value));
-        return "port1 " + relationText(a.negated ? opposite(a.relation) : a.relation) + ' ' + value;
+        return "port1 " + std::string(vtest::relationText(a.negated ? opposite(a.relation) : a.relation)) +
+               ' ' + value;
     }
     case Subject::Variable:
         return "var " + std::to_string(a.index) + ' ' +
-               relationText(a.negated ? opposite(a.relation) : a.relation) + ' ' + std::to_string(a.value);
+               std::string(vtest::relationText(a.negated ? opposite(a.relation) : a.relation)) + ' ' +
+               std::to_string(a.value);
     default:
         return std::nullopt;
     }

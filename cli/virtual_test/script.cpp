@@ -66,16 +66,25 @@ std::optional<std::int64_t> parseInteger(std::string_view text, bool isSigned) {
     return negative ? -value : value;
 }
 
+namespace {
+
+// Each relation's spellings, the one written first.
+constexpr std::pair<std::string_view, Relation> kRelations[] = {
+    {"=", Relation::Eq}, {"<>", Relation::Ne}, {"!=", Relation::Ne}, {"<", Relation::Lt},
+    {">", Relation::Gt}, {"<=", Relation::Le}, {">=", Relation::Ge}};
+
+} // namespace
+
 std::optional<Relation> parseRelation(std::string_view text) {
-    for (const auto& [name, relation] : {std::pair{"=", Relation::Eq},
-                                         {"<>", Relation::Ne},
-                                         {"!=", Relation::Ne},
-                                         {"<", Relation::Lt},
-                                         {">", Relation::Gt},
-                                         {"<=", Relation::Le},
-                                         {">=", Relation::Ge}})
+    for (const auto& [name, relation] : kRelations)
         if (text == name) return relation;
     return std::nullopt;
+}
+
+std::string_view relationText(Relation relation) {
+    for (const auto& [name, r] : kRelations)
+        if (r == relation) return name;
+    return "=";
 }
 
 namespace {

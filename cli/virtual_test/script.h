@@ -76,5 +76,7 @@ bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
 std::optional<std::int64_t> parseInteger(std::string_view text, bool isSigned);
 // "=", "<>" (or "!="), "<", ">", "<=", ">=".
 std::optional<Relation> parseRelation(std::string_view text);
+// How a script writes the relation: "=", "<>", "<", ">", "<=", ">=".
+std::string_view relationText(Relation relation);
 
 } // namespace zelk::vtest

@@ -1,35 +1,17 @@
 // The MQTT client of zelkctl run against the real broker, mosquitto, which each test starts on a port of
 // its own with a configuration it writes; what zelkctl publishes is read with mosquitto_sub.
 #include "cli/plant/tests/plant_fixture.h"
+#include "testing/free_port.h"
+#include "testing/test_files.h"
 
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <thread>
 
 namespace zelk::test {
 namespace {
-
-// A port that was free a moment ago, for a program that cannot report the one it got.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
 
 class Mqtt : public PlantRun {
 protected:
