@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -71,6 +72,18 @@ ModbusServer::~ModbusServer() {
 
 bool ModbusServer::listen(const Settings& settings, std::string& error) {
     settings_ = settings;
+    // The listener looks the address up too, but on a failed look-up it reports a stale errno
+    // ("Connection refused"); looking it up first gives the user the real reason.
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int failure = ::getaddrinfo(settings.address.c_str(), settings.port.c_str(), &hints, &found)) {
+        error = "cannot serve Modbus TCP on " + settings.address + ":" + settings.port +
+                ": the address cannot be looked up: " + ::gai_strerror(failure);
+        return false;
+    }
+    ::freeaddrinfo(found);
     ModbusContext context(modbus_new_tcp_pi(settings.address.c_str(), settings.port.c_str()));
     if (!context) {
         error = std::string("cannot set up the Modbus TCP server: ") + modbus_strerror(errno);

@@ -169,6 +169,14 @@ TEST_F(Modbus, ClientsReadTheMapAndWritesAreRefusedUnlessAllowed) {
     EXPECT_EQ(second->wait(), 2);
     EXPECT_TRUE(contains(second->err(), "no run started: cannot serve Modbus TCP on 127.0.0.1:"))
         << second->err();
+    EXPECT_TRUE(contains(second->err(), "Address already in use")) << second->err();
+
+    // An address that names no host says so, not a refused connection.
+    auto nowhere =
+        start({ZELKCTL, "run", "--dir", work().string(), "--modbus", "nosuchhost.invalid:1502"}, "nowhere");
+    EXPECT_EQ(nowhere->wait(), 2);
+    EXPECT_TRUE(contains(nowhere->err(), "nosuchhost.invalid:1502: the address cannot be looked up"))
+        << nowhere->err();
 }
 
 TEST_F(Modbus, WithWritesACoilSetsItsOutputAndThePresentValueChangesNothing) {
