@@ -4,6 +4,8 @@
 # started as its desktop entry starts it, from another folder, against the installed kaldex-sim in a private
 # board folder. It must create and seed the per-user work folder, save an edit made in the variable editor there,
 # run the sample program ("制御開始": the monitor shows state 3) and, after "制御終了", write the log file there.
+# Then the package's control service runs in a virtual machine that boots this machine's root with systemd
+# (scripts/test-kernel.sh --service).
 # The package is always removed again (dpkg --purge), pass or fail.
 #
 # Skipped, with a message, where the machine has no dpkg, where it can use neither root nor sudo, and where a
@@ -190,5 +192,8 @@ log_name=$(sed -n 's/^CSV_FNAME=//p' "$work/LogicCtl.ini" | tr -d '\r')
 wait_for 100 test -s "$work/$log_name" || fail "no log file $log_name in $work"
 [ ! -e "$elsewhere/$log_name" ] || fail "the log file was written in the folder the console was started from"
 kill -0 "$console" 2>/dev/null || fail "the console ended"
+
+echo "package-test: the control service, in a virtual machine booted by systemd"
+scripts/test-kernel.sh --service "$build" || fail "the control service failed in the virtual machine"
 
 echo "package-test: PASS"

@@ -7,15 +7,29 @@
 # refused, the board unplugged under a run and plugged again, other devices left alone. See
 # scripts/kernel-vm/guest-steps.sh for the steps.
 #
-#   scripts/test-kernel.sh [BUILD_DIR]      (default build/default, built already)
+# With --service it tests the installed Debian package instead (scripts/package-test.sh runs it while the
+# package is installed): the guest boots this machine's root with systemd, which starts the package's
+# zelk.service on a board of the installed kaldex-uhid; see scripts/kernel-vm/service-steps.sh.
+#
+#   scripts/test-kernel.sh [--service] [BUILD_DIR]      (default build/default, built already)
 #
 # Installs qemu-system-x86, linux-image-amd64 (its modules and kernel image only: this machine's own kernel
 # stays as it is) and busybox-static. Skipped, with a message, where that cannot be done or qemu cannot run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+service=false
+if [ "${1:-}" = --service ]; then
+    service=true
+    shift
+fi
 build=$(realpath "${1:-build/default}")
 vm=$build/kernel-vm
+steps=guest-steps.sh
+if $service; then
+    vm=$build/kernel-vm-service
+    steps=service-steps.sh
+fi
 results=$vm/results
 # Time limits: the guest's steps, and qemu as a whole (boot and power-off included).
 steps_limit=220
@@ -40,10 +54,16 @@ INITRD=No scripts/install-missing.sh qemu-system-x86 linux-image-amd64 busybox-s
     xz-utils
 echo "test-kernel: packages ready after $SECONDS s"
 
-for built in cli/zelkctl engine/libZELK_Eng.so virtual_board/uhid/kaldex-uhid \
-    virtual_board/uhid/tests/uhid_round_trip packaging/70-kaldex.rules; do
-    [ -e "$build/$built" ] || fail "$build/$built is not built"
-done
+if $service; then
+    for installed in /usr/bin/zelkctl /usr/bin/kaldex-uhid /lib/systemd/system/zelk.service; do
+        [ -e "$installed" ] || fail "$installed is not installed: the package is not"
+    done
+else
+    for built in cli/zelkctl engine/libZELK_Eng.so virtual_board/uhid/kaldex-uhid \
+        virtual_board/uhid/tests/uhid_round_trip packaging/70-kaldex.rules; do
+        [ -e "$build/$built" ] || fail "$build/$built is not built"
+    done
+fi
 kernel_version=$(find /lib/modules -mindepth 1 -maxdepth 1 -name '*-amd64' -printf '%f\n' | sort -V | tail -n 1)
 [ -n "$kernel_version" ] && [ -r "/boot/vmlinuz-$kernel_version" ] || skip "no Debian amd64 kernel installed"
 qemu-system-x86_64 -version >/dev/null 2>&1 || skip "qemu-system-x86_64 does not run here"
@@ -61,11 +81,12 @@ if [ -n "$offset" ]; then
     [ "$(head -c 4 "$vm/vmlinux" | od -An -c | tr -d ' ')" = 177ELF ] && kernel=$vm/vmlinux
 fi
 
-# The initramfs: busybox, the modules that reach the host's root (virtio and 9p) in load order, the init.
+# The initramfs: busybox, the modules that reach the host's root (virtio and 9p) and lay writable folders
+# over it (overlay) in load order, the init.
 cp /bin/busybox "$vm/initramfs/bin/"
-for applet in sh mount insmod sed cat chmod switch_root; do ln -s busybox "$vm/initramfs/bin/$applet"; done
+for applet in sh mount insmod sed cat chmod mkdir switch_root; do ln -s busybox "$vm/initramfs/bin/$applet"; done
 mkdir -p "$vm/initramfs"/{proc,sys,dev,newroot}
-for module in virtio_pci 9pnet_virtio 9p; do
+for module in virtio_pci 9pnet_virtio 9p overlay; do
     modprobe --show-depends -S "$kernel_version" "$module" | sed -n 's/^insmod \([^ ]*\).*/\1/p'
 done | awk '!seen[$0]++' | while read -r file; do
     cp "$file" "$vm/initramfs/modules/"
@@ -76,7 +97,8 @@ cp scripts/kernel-vm/initramfs-init "$vm/initramfs/init"
 
 # The guest's scripts and folders, by their paths on this machine (no spaces): the guest sees the same tree.
 command_line="console=ttyS0 quiet panic=-1 rdinit=/init zelk.main=$repo/scripts/kernel-vm/guest-main.sh"
-command_line+=" zelk.steps=$repo/scripts/kernel-vm/guest-steps.sh zelk.source=$repo zelk.build=$build"
+command_line+=" zelk.steps=$repo/scripts/kernel-vm/$steps zelk.source=$repo zelk.build=$build"
+if $service; then command_line+=" zelk.init=systemd"; fi
 command_line+=" zelk.results=$results zelk.limit=$steps_limit"
 # KVM refuses a standard guest on the machines this runs on: software emulation only. One processor: the
 # guest's work is small, and with two each answer crosses between the emulator's processor threads, which a

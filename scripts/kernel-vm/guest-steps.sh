@@ -17,42 +17,10 @@ min_rate=80
 tmp=/run/kernel-test
 mkdir -p "$tmp"
 
-now() { cut -d' ' -f1 /proc/uptime; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
-say() { echo "kernel-test: $*"; }
-figure() { echo "$*" >>"$results/figures"; }
-fail() {
-    say "FAIL: $step: $*"
-    echo "FAIL: $step: $*" >"$results/outcome"
-    for log in "$tmp"/*.out "$tmp"/*.err; do
-        [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
-    done
-    exit 1
-}
-begin() {
-    step=$1
-    step_start=$(now)
-}
-passed() { say "$step: ok ($(since "$step_start") s)${1:+: $1}"; }
-
-# Whether the guest's clock has reached the time $1 (seconds since boot).
-reached() { awk -v t="$(now)" -v d="$1" 'BEGIN { exit !(t >= d) }'; }
-later() { awk -v t="$(now)" -v s="$1" 'BEGIN { print t + s }'; }
-
-# Waits up to $3 seconds for the text $2 to appear $4 times (default once) in the file $1.
-wait_for() {
-    deadline=$(later "$3")
-    while [ "$(grep -c -- "$2" "$1" 2>/dev/null)" -lt "${4:-1}" ]; do
-        reached "$deadline" && return 1
-        sleep 0.1
-    done
-}
+. "$source_dir/scripts/kernel-vm/step-helpers.sh"
 
 # As the package's service user, in its group, as zelk.service runs zelkctl.
 as_zelk() { setpriv --reuid=zelk --regid=zelk --init-groups env KALDEX_BOARD_DIR="$tmp/boards" "$@"; }
-
-# The node of the board whose kaldex-uhid writes its messages to $1, from its latest "board on" line.
-node_of() { sed -n 's/^kaldex-uhid: board on \(\/dev\/hidraw[0-9]*\) .*/\1/p' "$1" | tail -n 1; }
 
 begin "set-up"
 systemd-sysusers "$source_dir/packaging/systemd/zelk-sysusers.conf" || fail "the service user cannot be made"
