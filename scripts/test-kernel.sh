@@ -28,7 +28,7 @@ vm=$build/kernel-vm
 steps=guest-steps.sh
 if $service; then
     vm=$build/kernel-vm-service
-    steps=service-steps.sh
+    steps="service-steps.sh"
 fi
 results=$vm/results
 # Time limits: the guest's steps, and qemu as a whole (boot and power-off included).

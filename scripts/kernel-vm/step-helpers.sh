@@ -1,3 +1,4 @@
+# shellcheck shell=sh disable=SC2154 # results and tmp are set by the sourcing script
 # Shell functions of the guest's step scripts, sourced by them: a step's beginning, its success or its failure
 # ("kernel-test: STEP: ok (SECONDS s)", "kernel-test: FAIL: ..."), figures for the results folder, and waits
 # measured by the guest's clock. The sourcing script sets results (the results folder) and tmp (its own
