@@ -1,7 +1,8 @@
 #!/bin/sh
 # The steps of the service test, run as a unit of the guest's systemd: the installed package's zelk.service on
 # a board made by the installed kaldex-uhid, as an administrator meets it. The guest boots this machine's root,
-# where the package is installed, with /etc and /var writable over it in the guest's memory. Each step prints
+# where the package is installed, with /etc and /var writable over it in the guest's memory; the broker is the
+# installed mosquitto. Each step prints
 # "kernel-test: STEP: ok (SECONDS s)" or ends the script with "kernel-test: FAIL: ...".
 #   service-steps.sh SOURCE_DIR BUILD_DIR RESULTS_DIR
 set -u
@@ -14,6 +15,7 @@ mkdir -p "$tmp"
 . "$source_dir/scripts/kernel-vm/step-helpers.sh"
 
 save_journal() { journalctl -u zelk --no-pager -o short-monotonic >"$tmp/journal.out" 2>&1; }
+# shellcheck disable=SC2034 # fail in step-helpers.sh calls it
 before_fail=save_journal
 unit() { systemctl show -p "$1" --value zelk; }
 
@@ -34,9 +36,11 @@ access=$(stat -c '%G %a' "$node")
 [ "$access" = "zelk 660" ] || fail "$node is '$access', not group zelk mode 660: the installed rule did not apply"
 passed "$node zelk 660"
 
-# Modbus TCP on its own port 502, as a plant's clients expect it, from the environment file.
+# Modbus TCP on its own port 502, as a plant's clients expect it, and MQTT to a broker on this machine, from
+# the environment file.
 begin "service start"
-echo 'ZELK_OPTIONS="--modbus 502"' >/etc/default/zelk
+mosquitto -p 1883 >"$tmp/broker.out" 2>&1 &
+echo 'ZELK_OPTIONS="--modbus 502 --mqtt mqtt://localhost --name line1"' >/etc/default/zelk
 systemctl start zelk || fail "systemctl start zelk failed"
 wait_for "$tmp/board.out" "port1 0x0F" 15 || fail "the service's run did not start on the board"
 [ -s "$work/LogicCtl.ini" ] || fail "the first start did not copy the sample program into $work"
@@ -65,6 +69,14 @@ reply=$(bash -c "exec 5<>/dev/tcp/127.0.0.1/502 && printf '$request' >&5 && time
     od -An -tx1 | tr -d ' \n')
 [ "$reply" = 0001000000050104020003 ] || fail "the run state read over Modbus TCP is '$reply'"
 passed "run state 3"
+
+begin "MQTT to a broker on this machine"
+state=$(timeout 10 mosquitto_sub -h localhost -t zelk/line1/state -C 1 2>&1)
+case $state in
+*'"state":3'*) ;;
+*) fail "the retained run state at the broker is '$state'" ;;
+esac
+passed "$state"
 
 # Unplugged: the run ends with status 4 and the service starts it again 10 s later, on the board plugged in
 # again meanwhile.
