@@ -1,5 +1,6 @@
 // The console ZELK: the main window over the engine ZELK_Eng, in the work folder chosen at start-up.
 #include "main/frm_zelk.h"
+#include "main/termination_signals.h"
 #include "main/work_folder.h"
 
 #include <QApplication>
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
 
     frmZELK window;
     window.setWindowTitle(zelk::console::captionWithFolder(window.windowTitle(), folder.path));
+    new zelk::console::CloseOnTermination(window); // owned by the window
     window.show();
     return application.exec();
 }

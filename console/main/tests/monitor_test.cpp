@@ -4,6 +4,7 @@
 #include "engine_rigs.h"
 #include "loop_script.h"
 #include "main/frm_zelk.h"
+#include "main/termination_signals.h"
 #include "testing/program_builder.h"
 #include "testing/recorded_messages.h"
 
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 
 namespace zelk::console::testing {
@@ -326,6 +328,26 @@ TEST_F(Monitor, TheValueCopyTakesTheCellTheUserLastSelected) {
 TEST_F(Monitor, ClosingTheWindowClosesTheRunThenEndsTheProcess) {
     form->close();
     EXPECT_EQ(rig.calls, (QStringList{"close", "exit"}));
+}
+
+// Logging out, or Ctrl+C in the terminal the console was started from, closes the run (its log file is
+// written) before the program ends, as the close box does.
+TEST_F(Monitor, TheEndOfTheSessionClosesTheRunAsTheCloseBoxDoes) {
+    new CloseOnTermination(*form); // owned by the window
+    const bool done = runControl(*form, rig,
+                                 {[&] {
+                                      rig.cycles(3);
+                                      return true;
+                                  },
+                                  [] {
+                                      std::raise(SIGTERM);
+                                      return true;
+                                  },
+                                  [&] { return rig.count("exit") == 1; }});
+    EXPECT_TRUE(done);
+    const qsizetype exit = rig.calls.indexOf("exit");
+    ASSERT_GE(exit, 1);
+    EXPECT_EQ(rig.calls[exit - 1], "close");
 }
 
 TEST(MonitorOverTheLibrary, TheDefaultEngineIsTheLibraryBoundByName) {
