@@ -59,4 +59,24 @@ QString saveFailedMessage(const QString& fileName) {
     return QStringLiteral("%1 に保存できませんでした").arg(QDir::toNativeSeparators(iniPath(fileName)));
 }
 
+std::optional<QString> unreadableFileMessage(const QString& fileName) {
+    QFile file(iniPath(fileName));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray head = file.read(512);
+    const QString path = QDir::toNativeSeparators(iniPath(fileName));
+    // Code page 932 text holds no NUL; ASCII text in UTF-16 has one beside nearly every character.
+    const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") ||
+                       (!head.isEmpty() && head.count('\0') * 4 >= head.size());
+    if (utf16)
+        return QStringLiteral(
+                   "%1 は UTF-16 のテキストのため読み込めません。シフトJIS で保存し直してください。"
+                   "このままでは保存もできません")
+            .arg(path);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return QStringLiteral("%1 は先頭に UTF-8 のバイト順マーク (BOM) があるため最初の行が読み込めません。"
+                              "BOM を取り除いてください。このままでは保存もできません")
+            .arg(path);
+    return std::nullopt;
+}
+
 } // namespace zelk::console

@@ -3,6 +3,8 @@
 // 932; their names are file-system paths and are never converted.
 #include <QString>
 
+#include <optional>
+
 namespace zelk::console {
 
 inline const QString kLogicFile = QStringLiteral("LogicCtl.ini");
@@ -27,5 +29,11 @@ bool writeIni(const QString& fileName, const QString& section, const QString& ke
 
 // The message that tells the user a save into the INI file failed, naming the file with its folder.
 QString saveFailedMessage(const QString& fileName);
+
+// Why the INI file cannot be read as code page 932 text, as the engine reads it: UTF-16 text (none of its
+// sections and keys is found), or a UTF-8 byte order mark before its first line (which then is no section
+// header). Nothing when it can be read, or does not exist. The editors say so at opening and refuse to save
+// into such a file, which would mix two encodings or lose lines of its first section.
+std::optional<QString> unreadableFileMessage(const QString& fileName);
 
 } // namespace zelk::console

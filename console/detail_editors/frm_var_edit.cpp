@@ -115,8 +115,13 @@ frmVarEdit::frmVarEdit(QWidget* parent) : QDialog(parent) {
 }
 
 // Every opening shows the file as it is now: what was typed and not saved is gone.
+// A file that is not code page 932 text is named, so that its empty boxes are not taken for an empty table.
 void frmVarEdit::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) formLoad();
+    if (!event->spontaneous()) {
+        formLoad();
+        if (const auto unreadable = zelk::console::unreadableFileMessage(zelk::console::kLogicFile))
+            zelk::console::showMessage(parentWidget(), *unreadable);
+    }
     QDialog::showEvent(event);
 }
 
@@ -162,11 +167,16 @@ bool frmVarEdit::chkVarDef() {
 }
 
 // The order of the writes decides where new keys land: each goes after the last key of its section.
-// A failed write does not stop the others; it is reported once, naming the file, and the save counts as
-// failed, so the dialog stays open with what was typed.
+// Nothing is written into a file that is not code page 932 text. A failed write does not stop the others; it
+// is reported once, naming the file, and the save counts as failed, so the dialog stays open with what was
+// typed.
 bool frmVarEdit::saveVarDef() {
     using zelk::console::kLogicFile;
     using zelk::console::writeIni;
+    if (const auto unreadable = zelk::console::unreadableFileMessage(kLogicFile)) {
+        zelk::console::showMessage(this, *unreadable);
+        return false;
+    }
     bool saved = writeIni(kLogicFile, detail::codeText(keys::kContents),
                           detail::codeText(keys::kVariableCount), QString::number(kVariableCount));
     const QString section = detail::codeText(keys::kVarDef);

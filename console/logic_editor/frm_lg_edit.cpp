@@ -131,6 +131,9 @@ void frmLgEdit::formLoad() {
     loadBlock(grdLg, txtCsvLog, zelk::keys::kMainCount, zelk::keys::kMainBlock);
     frmEdit->showLine();
     grdLg->setFocus();
+    // A file that reads as (nearly) empty for want of its encoding is not taken for an empty program.
+    if (const std::optional<QString> unreadable = unreadableFileMessage(kLogicFile))
+        showMessage(parentWidget(), *unreadable);
 }
 
 void frmLgEdit::setUpLineGrid() {
@@ -227,8 +230,13 @@ void frmLgEdit::cmdApply_Click() {
 }
 
 // A save that did not reach the file is reported and keeps the form open with the edits; so is a log file
-// name with a character that code page 932 cannot hold, before anything is written.
+// name with a character that code page 932 cannot hold, and a file that is not code page 932 text, before
+// anything is written.
 bool frmLgEdit::saveMainBlock() {
+    if (const std::optional<QString> unreadable = unreadableFileMessage(kLogicFile)) {
+        showMessage(this, *unreadable);
+        return false;
+    }
     if (const std::optional<QString> refused =
             unstorableTextMessage(Label2->text() + QStringLiteral("のファイル名"), txtCsvLog->text())) {
         showMessage(this, *refused);

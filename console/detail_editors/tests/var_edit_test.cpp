@@ -242,6 +242,27 @@ TEST_F(VarEdit, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
     EXPECT_EQ(form.txtVarName[0]->text(), "COUNT");
 }
 
+// A table saved as UTF-16 reads as empty boxes: the editor says so and does not save into it.
+TEST_F(VarEdit, AUtf16FileIsNamedAndNotSavedInto) {
+    QByteArray bytes("\xFF\xFE");
+    for (const char c : QByteArray("[LG_CONTENTS]\r\nVARIABLE_CNT=8\r\n[LG_VAR_DEF]\r\nVAR_NAME_00=A\r\n"))
+        bytes.append(c).append('\0');
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    frmVarEdit form;
+    form.show();
+    ASSERT_EQ(recordedMessages().size(), 1) << "named at opening";
+    EXPECT_TRUE(recordedMessages().front().startsWith(QDir::toNativeSeparators(path())));
+    form.txtVarName[1]->setText("B");
+    form.cmdOK->click();
+    EXPECT_EQ(recordedMessages().size(), 2) << "and at the save";
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(fileBytes(), bytes) << "nothing is written";
+}
+
 // Lines that end in a lone CR (a file from an old editor, or one cut short) read and write like CRLF lines.
 TEST_F(VarEdit, ACarriageReturnOnlyFileRoundTrips) {
     writeFile(

@@ -332,6 +332,36 @@ TEST_F(BlockEditor, AFailedSaveIsReportedAndKeepsTheFormOpen) {
     EXPECT_EQ(form.txtCsvLog->text(), "run.csv");
 }
 
+// ASCII text as UTF-16 (little-endian, with its byte order mark), as a Windows editor saves "Unicode".
+QByteArray asUtf16(const QByteArray& ascii) {
+    QByteArray bytes("\xFF\xFE");
+    for (const char c : ascii)
+        bytes.append(c).append('\0');
+    return bytes;
+}
+
+// Such a program reads as empty, or without its first section: the editor says so rather than show it as an
+// empty block, and does not save into it (a mix of two encodings, or line 0000 and the count overwritten).
+TEST_F(BlockEditor, AFileThatIsNotCodePage932TextIsNamedAndNotSavedInto) {
+    const QByteArray program = fileWithLines(3);
+    for (const QByteArray& bytes : {asUtf16(program), "\xEF\xBB\xBF" + program}) {
+        writeFile(bytes);
+        recordedMessages().clear();
+        frmLgEdit form;
+        form.show();
+        ASSERT_EQ(recordedMessages().size(), 1) << "named at opening";
+        EXPECT_TRUE(recordedMessages().front().startsWith(QDir::toNativeSeparators(path())));
+        form.cmdOK->click();
+        EXPECT_EQ(recordedMessages().size(), 2) << "and at the save";
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(fileBytes(), bytes) << "nothing is written";
+    }
+    writeFile(program);
+    recordedMessages().clear();
+    frmLgEdit form;
+    EXPECT_TRUE(recordedMessages().isEmpty()) << "code page 932 text opens without a word";
+}
+
 TEST_F(BlockEditor, TheFormOpensAtItsOpenersTopLeft) {
     QWidget opener;
     opener.move(200, 150);
