@@ -1,5 +1,6 @@
 #include "cli/plant/mqtt_client.h"
 
+#include "cli/shown_text.h"
 #include "cli/status_record.h"
 
 #include <mosquitto.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace zelk::plant {
 
@@ -28,6 +30,19 @@ void say(const std::string& text) {
 std::string libraryError(int code) {
     return code == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(code);
 }
+
+// Why a file that the TLS set-up reads cannot be read; empty when it can.
+std::string unreadable(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    return {};
+}
+
+// How much of what the library logs as errors during one connection attempt goes into its message.
+constexpr std::size_t kMostLoggedBytes = 400;
 
 } // namespace
 
@@ -56,6 +71,17 @@ bool MqttClient::prepare(std::string& error) {
         result = mosquitto_username_pw_set(client_, settings_.user.c_str(),
                                            settings_.password ? settings_.password->c_str() : nullptr);
     if (result == MOSQ_ERR_SUCCESS && settings_.tls) {
+        // The library says only "invalid arguments" for a file it cannot open: name the file and the reason.
+        for (const auto& [what, path] :
+             {std::pair<const char*, const std::string&>{"CA file", settings_.caFile},
+              {"certificate file", settings_.certFile},
+              {"key file", settings_.keyFile}}) {
+            if (path.empty()) continue;
+            if (const std::string why = unreadable(path); !why.empty()) {
+                error = "cannot read the " + std::string(what) + " " + path + ": " + why;
+                return false;
+            }
+        }
         const char* caFile = settings_.caFile.empty() ? nullptr : settings_.caFile.c_str();
         const char* caPath = settings_.caFile.empty() ? "/etc/ssl/certs" : nullptr;
         result = mosquitto_tls_set(client_, caFile, caPath,
@@ -74,6 +100,7 @@ bool MqttClient::prepare(std::string& error) {
     mosquitto_disconnect_callback_set(client_, &MqttClient::onDisconnect);
     mosquitto_publish_callback_set(client_, &MqttClient::onPublish);
     mosquitto_message_callback_set(client_, &MqttClient::onMessage);
+    mosquitto_log_callback_set(client_, &MqttClient::onLog);
     return true;
 }
 
@@ -89,6 +116,7 @@ void MqttClient::stop() {
 
 void MqttClient::connect() {
     link_ = Link::kConnecting;
+    logged_.clear();
     const int result =
         mosquitto_connect_async(client_, settings_.host.c_str(), settings_.port, kKeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) lost(libraryError(result));
@@ -99,7 +127,10 @@ void MqttClient::lost(const std::string& reason) {
     link_ = Link::kDown;
     unacknowledged_ = 0;
     if (wasUp) pauseSeconds_ = 1;
-    say(settings_.host + ":" + std::to_string(settings_.port) + ": " + reason + "; next try in " +
+    // The library's own words, such as the TLS library's reason for a certificate it does not trust.
+    const std::string detail = logged_.empty() ? "" : " (" + logged_ + ")";
+    logged_.clear();
+    say(settings_.host + ":" + std::to_string(settings_.port) + ": " + reason + detail + "; next try in " +
         std::to_string(pauseSeconds_) + " s");
     nextTry_ = Clock::now() + std::chrono::seconds(pauseSeconds_);
     pauseSeconds_ = std::min(2 * pauseSeconds_, kLongestPauseSeconds);
@@ -132,9 +163,11 @@ void MqttClient::loop() {
         topic.at = {};
     publishChanges();
     publishEvents();
-    publish(mqtt::topic(settings_.name, "status"), "offline", 1, true);
+    // Until the broker acknowledged offline, and so what went before it: a connection closed with its
+    // acknowledgements unread is reset, which the broker takes for a lost client (its last will goes out).
+    if (!publish(mqtt::topic(settings_.name, "status"), "offline", 1, true, &farewellMid_)) farewellMid_ = -1;
     const auto deadline = Clock::now() + kFarewell;
-    while (Clock::now() < deadline && mosquitto_want_write(client_))
+    while (Clock::now() < deadline && farewellMid_ >= 0 && !farewellAcknowledged_)
         if (mosquitto_loop(client_, kPollMs, 1) != MOSQ_ERR_SUCCESS) return;
     mosquitto_disconnect(client_);
     mosquitto_loop(client_, kPollMs, 1);
@@ -147,14 +180,21 @@ void MqttClient::take(const RunPicture& picture) {
     retained_[2].payload = mqtt::outputsJson(data);
     retained_[3].payload = mqtt::variablesJson(picture.variables, variableNames_);
     if (seen_) {
+        // Events the library can take at once, on a connection that is up, do not wait: the limit is on
+        // those that do, so a small queue (or none) loses nothing while the broker keeps up.
+        const std::size_t room =
+            link_ == Link::kUp ? static_cast<std::size_t>(std::max(kMostUnacknowledged - unacknowledged_, 0))
+                               : 0;
+        const std::size_t limit = settings_.queueLimit + room;
         const int fresh = cli::newEventCount(last_.data.events, data.events);
         for (int i = fresh - 1; i >= 0; --i) {
             if (cli::isEmptyEvent(data.events[i])) continue;
-            if (events_.size() >= settings_.queueLimit) {
-                if (!events_.empty()) events_.pop_front();
+            if (limit == 0) { // keeps none
                 ++dropped_;
-                if (events_.size() >= settings_.queueLimit) continue; // a limit of 0 keeps none
+                continue;
             }
+            for (; events_.size() >= limit; ++dropped_)
+                events_.pop_front();
             events_.push_back(mqtt::eventJson(data.events[i]));
         }
     }
@@ -182,8 +222,9 @@ void MqttClient::publishEvents() {
     }
 }
 
-bool MqttClient::publish(const std::string& topic, const std::string& payload, int qos, bool retain) {
-    const int result = mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+bool MqttClient::publish(const std::string& topic, const std::string& payload, int qos, bool retain,
+                         int* mid) {
+    const int result = mosquitto_publish(client_, mid, topic.c_str(), static_cast<int>(payload.size()),
                                          payload.data(), qos, retain);
     return result == MOSQ_ERR_SUCCESS;
 }
@@ -223,24 +264,45 @@ void MqttClient::onConnect(mosquitto*, void* self, int result) {
 
 void MqttClient::onDisconnect(mosquitto*, void* self, int result) {
     auto& client = *static_cast<MqttClient*>(self);
-    if (client.link_ != Link::kDown && !client.stopping_.load())
+    if (client.link_ == Link::kDown || client.stopping_.load()) return;
+    // A connection that never came up was not lost: say why it failed (errno is the failed call's still).
+    if (client.link_ == Link::kConnecting)
+        client.lost("cannot connect: " +
+                    (result == 0 ? std::string("closed by the broker") : libraryError(result)));
+    else
         client.lost(result == 0 ? "disconnected" : "connection lost");
 }
 
-void MqttClient::onPublish(mosquitto*, void* self, int) {
+void MqttClient::onPublish(mosquitto*, void* self, int mid) {
     auto& client = *static_cast<MqttClient*>(self);
+    if (mid == client.farewellMid_) client.farewellAcknowledged_ = true;
     if (client.unacknowledged_ > 0) --client.unacknowledged_;
+}
+
+void MqttClient::onLog(mosquitto*, void* self, int level, const char* text) {
+    auto& client = *static_cast<MqttClient*>(self);
+    if ((level & MOSQ_LOG_ERR) == 0 || text == nullptr || client.logged_.size() >= kMostLoggedBytes) return;
+    if (!client.logged_.empty()) client.logged_ += "; ";
+    client.logged_ += cli::escapedUtf8(text);
 }
 
 void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
     auto& client = *static_cast<MqttClient*>(self);
-    // A retained command would act again at every connection, long after it was meant.
-    if (message->retain) return;
-    const int pin = mqtt::setOutputOf(client.settings_.name, message->topic);
+    const std::string topic = message->topic != nullptr ? message->topic : "";
     const std::string payload(static_cast<const char*>(message->payload),
-                              static_cast<std::size_t>(message->payloadlen));
+                              static_cast<std::size_t>(std::max(message->payloadlen, 0)));
+    // Whoever may publish at the broker chooses these bytes: shown escaped and cut, they cannot forge a line
+    // of the log, move the terminal's cursor or flood the journal.
+    const std::string what = cli::shownUtf8(topic) + " " + cli::quotedUtf8(payload);
+    // A retained command would act again at every connection, long after it was meant.
+    if (message->retain) {
+        say("ignored the retained " + what +
+            ": a command kept at the broker is not taken when zelkctl connects");
+        return;
+    }
+    const int pin = mqtt::setOutputOf(client.settings_.name, topic);
     if (pin < 0 || (payload != "ON" && payload != "OFF")) {
-        say("ignored " + std::string(message->topic) + " '" + payload + "': outputs 0 to 3 take ON or OFF");
+        say("ignored " + what + ": outputs 0 to 3 take ON or OFF");
         return;
     }
     const auto bit = static_cast<std::uint8_t>(1u << pin);

@@ -74,12 +74,15 @@ private:
     void publishChanges();
     void publishEvents();
     void publishOnConnect();
-    bool publish(const std::string& topic, const std::string& payload, int qos, bool retain);
+    // mid, when given, receives the message's id, which onPublish sees when the broker acknowledged it.
+    bool publish(const std::string& topic, const std::string& payload, int qos, bool retain,
+                 int* mid = nullptr);
 
     static void onConnect(mosquitto*, void* self, int result);
     static void onDisconnect(mosquitto*, void* self, int result);
     static void onPublish(mosquitto*, void* self, int mid);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onLog(mosquitto*, void* self, int level, const char* text);
 
     RunAccess& run_;
     Settings settings_;
@@ -100,6 +103,9 @@ private:
     std::uint64_t droppedReported_ = 0;
     int unacknowledged_ = 0;
     bool connected_ = false; // a connection came up in the last pass of the library's loop
+    std::string logged_;     // the errors the library logged since the connection attempt began
+    int farewellMid_ = -1;   // the last offline, sent as the run stops
+    bool farewellAcknowledged_ = false;
 };
 
 } // namespace zelk::plant

@@ -3,6 +3,7 @@
 #include "cli/json.h"
 #include "cli/status_record.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zelk::plant::mqtt {
@@ -46,7 +47,11 @@ JsonObject& common(JsonObject& config, const std::string& name, const std::strin
 
 Message config(const std::string& component, const std::string& name, const std::string& id,
                const std::string& payload) {
-    return {"homeassistant/" + component + "/zelk_" + name + "/" + id + "/config", payload};
+    // Home Assistant takes a node id of letters, digits, '_' and '-' only and ignores a config under any
+    // other: a name with a dot, such as a full host name, would leave the run undiscovered.
+    std::string node = "zelk_" + name;
+    std::replace(node.begin(), node.end(), '.', '_');
+    return {"homeassistant/" + component + "/" + node + "/" + id + "/config", payload};
 }
 
 } // namespace

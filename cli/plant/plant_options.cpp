@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -38,6 +39,12 @@ std::optional<std::string> firstLine(const std::string& path) {
     return line;
 }
 
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error || path.empty() ? path : absolute.string();
+}
+
 std::optional<MqttClient::Settings> readMqttSettings(const cli::Arguments& arguments, std::string& error) {
     MqttClient::Settings mqtt;
     const std::string& url = *arguments.value("--mqtt");
@@ -50,9 +57,11 @@ std::optional<MqttClient::Settings> readMqttSettings(const cli::Arguments& argum
             error = std::string(option) + " needs an mqtts:// broker";
             return std::nullopt;
         }
-    if (const std::string* file = arguments.value("--mqtt-cafile")) mqtt.caFile = *file;
-    if (const std::string* file = arguments.value("--mqtt-cert")) mqtt.certFile = *file;
-    if (const std::string* file = arguments.value("--mqtt-key")) mqtt.keyFile = *file;
+    // Read when the client connects, after the run entered its work folder: a relative name means the
+    // folder zelkctl was started in, as it does for the password file.
+    if (const std::string* file = arguments.value("--mqtt-cafile")) mqtt.caFile = absolutePath(*file);
+    if (const std::string* file = arguments.value("--mqtt-cert")) mqtt.certFile = absolutePath(*file);
+    if (const std::string* file = arguments.value("--mqtt-key")) mqtt.keyFile = absolutePath(*file);
     if (mqtt.certFile.empty() != mqtt.keyFile.empty()) {
         error = "--mqtt-cert and --mqtt-key go together";
         return std::nullopt;
@@ -65,7 +74,11 @@ std::optional<MqttClient::Settings> readMqttSettings(const cli::Arguments& argum
         }
         mqtt.password = firstLine(*file);
         if (!mqtt.password) {
-            error = "cannot read the password file " + *file;
+            std::error_code sizeError;
+            const bool empty = std::filesystem::is_regular_file(*file, sizeError) &&
+                               std::filesystem::file_size(*file, sizeError) == 0 && !sizeError;
+            error =
+                empty ? "the password file " + *file + " is empty" : "cannot read the password file " + *file;
             return std::nullopt;
         }
     } else if (const char* password = std::getenv(kPasswordVariable);

@@ -247,5 +247,104 @@ TEST_F(Mqtt, ABrokerAwayForTenSecondsIsRejoinedTheRetainedTopicsRestoredAndOverf
     EXPECT_TRUE(contains(subscribe("zelk/plant1/status", 1), "offline")) << "a stopped run says so itself";
 }
 
+TEST_F(Mqtt, RefusedCommandsAreShownEscapedAndCutAndARetainedOneIsNamedAsSuch) {
+    auto broker = startBroker("allow_anonymous true\n");
+    const auto send = [&](const std::string& topic, const std::string& payload, bool retain = false) {
+        std::vector<std::string> args = {MOSQUITTO_PUB, "-p",   std::to_string(port_), "-t", topic,
+                                         "-m",          payload};
+        if (retain) args.push_back("-r");
+        return tool(args);
+    };
+    // A command left retained at the broker is not taken when the run connects, and the log says why.
+    ASSERT_EQ(send("zelk/plant1/set/output/3", "ON", true), 0);
+    auto board = startBoard();
+    auto run = startRun(mqtt("mqtt://127.0.0.1:", {"--mqtt-write"}));
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to"); })) << run->err();
+    EXPECT_TRUE(eventually([&] {
+        return contains(run->err(), "ignored the retained zelk/plant1/set/output/3");
+    })) << run->err();
+
+    // A payload that would forge a line of the log and move the cursor, and a long one.
+    ASSERT_EQ(send("zelk/plant1/set/output/0", "ON\nzelkctl: MQTT: connected to evil\x1b[2J"), 0);
+    ASSERT_EQ(send("zelk/plant1/set/output/1", std::string(5000, 'x')), 0);
+    EXPECT_TRUE(eventually([&] { return contains(run->err(), "(5000 bytes)"); })) << run->err();
+    const std::string err = run->err();
+    EXPECT_TRUE(contains(err, R"(zelk/plant1/set/output/0 "ON\x0Azelkctl: MQTT: connected to evil\x1B[2J")"))
+        << err;
+    EXPECT_FALSE(contains(err, "\x1b")) << err;
+    EXPECT_FALSE(contains(err, "\nzelkctl: MQTT: connected to evil")) << err;
+    EXPECT_LT(err.size(), 1000u) << "a long payload is cut";
+    EXPECT_EQ(board->out(), "port1 0x0F\n") << "no output changed";
+}
+
+TEST_F(Mqtt, AQueueOfNoEventsStillPublishesEveryEventWhileTheBrokerIsUp) {
+    auto broker = startBroker("allow_anonymous true\n");
+    auto board = startBoard();
+    auto run = startRun(mqtt("mqtt://127.0.0.1:", {"--mqtt-queue", "0"}));
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to"); })) << run->err();
+
+    // The sample logs a row each second.
+    const std::string events = subscribe("zelk/plant1/events", 2, {}, 5);
+    EXPECT_EQ(std::count(events.begin(), events.end(), '\n'), 2) << events;
+    const std::string state = subscribe("zelk/plant1/state", 1);
+    EXPECT_TRUE(contains(state, R"("eventsDropped":0)")) << state;
+}
+
+TEST_F(Mqtt, TlsFilesNamedRelativeToTheStartingFolderAreFoundAndAMissingOneIsNamed) {
+    ASSERT_TRUE(makeAuthorityAndServer());
+    auto broker = startBroker("allow_anonymous true\n" + tlsListener());
+    auto board = startBoard();
+    // The run enters its work folder; ca.pem is in the folder it was started in.
+    auto run = startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", "ca.pem"}), "run", {}, dir.path());
+    EXPECT_TRUE(eventually([&] { return contains(run->err(), "connected to localhost"); })) << run->err();
+
+    auto missing = start({ZELKCTL, "run", "--dir", work().string(), "--mqtt", "mqtts://localhost:1",
+                          "--mqtt-cert", "client.pem", "--mqtt-key", "client.key", "--name", "plant2"},
+                         "missing", {}, dir.path());
+    EXPECT_EQ(missing->wait(), 2);
+    EXPECT_TRUE(contains(missing->err(), "cannot read the certificate file " + dir.file("client.pem") +
+                                             ": No such file or directory"))
+        << missing->err();
+}
+
+TEST_F(Mqtt, ABrokerCertificateTheAuthorityFileDoesNotVouchForIsRefusedWithTheReason) {
+    ASSERT_TRUE(makeAuthorityAndServer());
+    auto broker = startBroker("allow_anonymous true\n" + tlsListener());
+    auto board = startBoard();
+    // The broker's own certificate in place of its authority: readable, but it vouches for nothing.
+    auto run = startRun(mqtt("mqtts://localhost:", {"--mqtt-cafile", dir.file("server.pem")}));
+    EXPECT_TRUE(eventually([&] { return contains(run->err(), "next try in"); })) << run->err();
+    EXPECT_TRUE(contains(run->err(), "certificate verify failed")) << run->err();
+}
+
+TEST_F(Mqtt, ANameWithADotIsDiscoveredUnderANodeIdHomeAssistantAccepts) {
+    auto broker = startBroker("allow_anonymous true\n");
+    auto board = startBoard();
+    auto run = startRun(
+        {"--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_), "--name", "line1.plant", "--ha-discovery"});
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to"); })) << run->err();
+    const std::string config = subscribe("homeassistant/binary_sensor/+/input0/config", 1);
+    EXPECT_TRUE(contains(config, "homeassistant/binary_sensor/zelk_line1_plant/input0/config ")) << config;
+    EXPECT_TRUE(contains(config, R"("state_topic":"zelk/line1.plant/inputs")")) << config;
+}
+
+TEST_F(Mqtt, ARunThatEndsWithItsBoardLeavesTheBrokerCleanlyWithoutItsLastWill) {
+    auto broker = startBroker("allow_anonymous true\n");
+    auto board = startBoard();
+    auto run = startRun(mqtt("mqtt://127.0.0.1:", {"--mqtt-write", "--modbus", "0"}));
+    ASSERT_TRUE(eventually([&] { return contains(run->err(), "connected to"); })) << run->err();
+    auto status =
+        start({MOSQUITTO_SUB, "-p", std::to_string(port_), "-t", "zelk/plant1/status", "-W", "4"}, "status");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    // The last state, the event that ended the run and offline go out together as the run ends.
+    board->signal(SIGTERM);
+    EXPECT_EQ(run->wait(), 4);
+    status->wait(std::chrono::seconds(10));
+    EXPECT_EQ(status->out(), "online\noffline\n") << "offline once: the run's own, no last will";
+    EXPECT_TRUE(contains(broker->err(), "Client zelk-plant1 disconnected.\n")) << broker->err();
+    EXPECT_TRUE(contains(subscribe("zelk/plant1/state", 1), R"("stateName":"closed")"));
+}
+
 } // namespace
 } // namespace zelk::test

@@ -27,11 +27,13 @@ protected:
 
     std::filesystem::path work() const { return dir.path() / "work"; }
 
+    // cwd: the folder the program starts in; empty: the test's.
     std::unique_ptr<ChildProcess> start(std::vector<std::string> args, const std::string& name,
-                                        std::vector<std::string> env = {}) {
+                                        std::vector<std::string> env = {}, std::filesystem::path cwd = {}) {
         env.push_back("KALDEX_BOARD_DIR=" + dir.file("boards"));
-        return std::make_unique<ChildProcess>(ChildProcess::Options{
-            std::move(args), std::move(env), {}, dir.file(name + ".out"), dir.file(name + ".err")});
+        return std::make_unique<ChildProcess>(ChildProcess::Options{std::move(args), std::move(env),
+                                                                    std::move(cwd), dir.file(name + ".out"),
+                                                                    dir.file(name + ".err")});
     }
     // kaldex-sim, once it serves its board, in the board folder of that name.
     std::unique_ptr<ChildProcess> startBoard(const std::string& boards = "boards") {
@@ -41,10 +43,11 @@ protected:
     }
     // zelkctl run on the work folder with these options, once its run has started.
     std::unique_ptr<ChildProcess> startRun(std::vector<std::string> options, const std::string& name = "run",
-                                           std::vector<std::string> env = {}) {
+                                           std::vector<std::string> env = {},
+                                           std::filesystem::path cwd = {}) {
         std::vector<std::string> args = {ZELKCTL, "run", "--dir", work().string()};
         args.insert(args.end(), options.begin(), options.end());
-        auto run = start(std::move(args), name, std::move(env));
+        auto run = start(std::move(args), name, std::move(env), std::move(cwd));
         EXPECT_TRUE(eventually([&] { return contains(run->out(), "state 3 running") || run->ended(); }))
             << run->err();
         return run;
