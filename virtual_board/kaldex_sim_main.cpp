@@ -20,20 +20,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Hands each complete line of standard input to the model; returns false at the end of input.
-bool readInput(BoardModel& model, std::string& partial) {
+// Hands each complete line of standard input to the board; returns false at the end of input.
+bool readInput(BoardModel& model, BoardServer& server, std::string& partial) {
     char chunk[4096];
     const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
     if (n < 0) return errno == EINTR || errno == EAGAIN;
     if (n == 0) {
-        if (!partial.empty()) applyInputLine(model, partial);
+        if (!partial.empty()) applyInputLine(model, server, partial);
         partial.clear();
         return false;
     }
     partial.append(chunk, static_cast<std::size_t>(n));
     std::size_t start = 0;
     for (std::size_t end; (end = partial.find('\n', start)) != std::string::npos; start = end + 1)
-        applyInputLine(model, std::string_view(partial).substr(start, end - start));
+        applyInputLine(model, server, std::string_view(partial).substr(start, end - start));
     partial.erase(0, start);
     return true;
 }
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     std::string partial;
     for (;;) {
         while (nextScheduled < schedule.size() && Clock::now() - started >= schedule[nextScheduled].at)
-            applyInput(model, schedule[nextScheduled++].command);
+            applyCommand(model, server, schedule[nextScheduled++].command);
         int timeoutMs = -1;
         if (nextScheduled < schedule.size()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         if (fds[0].revents & POLLIN) break;
         if (fds[1].revents & POLLIN) port1.drain(printPort1);
         if (inputOpen && (fds[2].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
-            inputOpen = readInput(model, partial);
+            inputOpen = readInput(model, server, partial);
             if (!inputOpen && !keepRunning) break;
         }
     }

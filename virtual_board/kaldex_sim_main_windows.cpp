@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     std::size_t nextScheduled = 0;
     for (;;) {
         while (nextScheduled < schedule.size() && Clock::now() - started >= schedule[nextScheduled].at)
-            applyInput(model, schedule[nextScheduled++].command);
+            applyCommand(model, server, schedule[nextScheduled++].command);
         DWORD timeoutMs = INFINITE;
         if (nextScheduled < schedule.size()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
             ended = input->ended;
         }
         for (const auto& line : lines)
-            applyInputLine(model, line);
+            applyInputLine(model, server, line);
         if (ended && !keepRunning) break;
     }
     server.stop();

@@ -23,8 +23,17 @@ std::vector<std::string_view> words(std::string_view line) {
 
 bool parseCommandWords(const std::vector<std::string_view>& w, std::size_t first, InputCommand& command,
                        std::string& error) {
+    const bool link = w.size() > first && (w[first] == "unplug" || w[first] == "plug");
+    if (link && w.size() - first == 1) {
+        command = {w[first] == "plug" ? InputCommand::Kind::Plug : InputCommand::Kind::Unplug, 0};
+        return true;
+    }
+    if (link) {
+        error = std::string(w[first]) + " takes no operand";
+        return false;
+    }
     if (w.size() - first != 2) {
-        error = "expected 'port0 VALUE', 'press PIN' or 'release PIN'";
+        error = "expected 'port0 VALUE', 'press PIN', 'release PIN', 'unplug' or 'plug'";
         return false;
     }
     const std::string_view verb = w[first];
@@ -90,7 +99,7 @@ std::string simUsage() {
            "  --product ID     product ID (default 0x0100)\n"
            "  --in-len N       input report length with the report ID byte, 4 to 255 (default 9)\n"
            "  --out-len N      output report length with the report ID byte, 4 to 255 (default 9)\n"
-           "  --schedule FILE  apply the port-0 inputs of FILE at their times, one per line:\n"
+           "  --schedule FILE  apply the commands of FILE at their times, one per line:\n"
            "                   '<milliseconds from start> <command>'\n"
            "  --stay           keep running at the end of standard input\n"
            "  --panel          show the board's panel window: port-0 input switches, port-1 output\n"
@@ -99,7 +108,9 @@ std::string simUsage() {
            "  --help           show this help\n"
            "\n"
            "Standard input takes one command per line: 'port0 0xFE' sets the port-0 input value,\n"
-           "'press N' energizes pin N (0-7; its bit becomes 0), 'release N' de-energizes it.\n"
+           "'press N' energizes pin N (0-7; its bit becomes 0), 'release N' de-energizes it,\n"
+           "'unplug' takes the board away (its connection ends, its socket goes) and 'plug'\n"
+           "brings it back.\n"
            "Each change of the port-1 output is printed as 'port1 0xNN'.\n"
            "The program ends on SIGINT or SIGTERM, and at the end of standard input unless --stay or\n"
            "--schedule is given; with --panel, when its window is closed.\n";
@@ -202,6 +213,30 @@ void applyInput(BoardModel& model, const InputCommand& command) {
     case InputCommand::Kind::Release:
         model.setPin(command.value, false);
         break;
+    case InputCommand::Kind::Unplug:
+    case InputCommand::Kind::Plug:
+        break;
+    }
+}
+
+void applyCommand(BoardModel& model, BoardServer& server, const InputCommand& command) {
+    if (command.kind == InputCommand::Kind::Unplug) {
+        if (!server.running()) {
+            std::fputs("kaldex-sim: the board is unplugged already\n", stderr);
+            return;
+        }
+        server.stop();
+        std::fputs("kaldex-sim: board unplugged\n", stderr);
+    } else if (command.kind == InputCommand::Kind::Plug) {
+        std::string error;
+        if (server.running())
+            std::fputs("kaldex-sim: the board is plugged in already\n", stderr);
+        else if (!server.start(&error))
+            std::fprintf(stderr, "kaldex-sim: the board cannot be plugged in again: %s\n", error.c_str());
+        else
+            std::fprintf(stderr, "kaldex-sim: board plugged in again on %s\n", server.socketPath().c_str());
+    } else {
+        applyInput(model, command);
     }
 }
 
@@ -229,13 +264,13 @@ bool parseSchedule(std::istream& in, std::vector<ScheduledInput>& schedule, std:
     return true;
 }
 
-void applyInputLine(BoardModel& model, std::string_view line) {
+void applyInputLine(BoardModel& model, BoardServer& server, std::string_view line) {
     std::optional<InputCommand> command;
     std::string error;
     if (!parseInputLine(line, command, error)) {
         std::fprintf(stderr, "kaldex-sim: %s\n", error.c_str());
     } else if (command) {
-        applyInput(model, *command);
+        applyCommand(model, server, *command);
     }
 }
 

@@ -47,22 +47,29 @@ void printPort1(std::uint8_t value);
 // Parses the arguments after the program name. Returns nullopt with a message in error on a bad argument.
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error);
 
-// A change of the port-0 input value.
+// A command of the board programs: a change of the port-0 input value, or the board unplugged from the host
+// or plugged in again.
 struct InputCommand {
-    enum class Kind { Port0, Press, Release };
+    enum class Kind { Port0, Press, Release, Unplug, Plug };
     Kind kind = Kind::Port0;
     std::uint8_t value = 0; // the port value for Port0, the pin 0..7 for Press and Release
 };
 
-// Parses "port0 0xFE", "press N" or "release N". A blank line or one starting with '#' parses to no command.
-// Returns false with a message in error when the line is none of these.
+// Parses "port0 0xFE", "press N", "release N", "unplug" or "plug". A blank line or one starting with '#'
+// parses to no command. Returns false with a message in error when the line is none of these.
 bool parseInputLine(std::string_view line, std::optional<InputCommand>& command, std::string& error);
 
-// press energizes the pin (its bit becomes 0), release de-energizes it.
+// press energizes the pin (its bit becomes 0), release de-energizes it; unplug and plug leave the model
+// alone (they concern the board's link to the host).
 void applyInput(BoardModel& model, const InputCommand& command);
 
+// kaldex-sim's command on its board: port-0 changes go to the model; unplug stops serving it (the connection
+// ends and the socket goes, as a board pulled out leaves no device) and plug serves it again. Each unplug or
+// plug is reported on standard error, as is a plug that cannot serve.
+void applyCommand(BoardModel& model, BoardServer& server, const InputCommand& command);
+
 // Applies one line of standard input; a bad line is reported on standard error and changes nothing.
-void applyInputLine(BoardModel& model, std::string_view line);
+void applyInputLine(BoardModel& model, BoardServer& server, std::string_view line);
 
 struct ScheduledInput {
     std::chrono::milliseconds at{0}; // from the program's start

@@ -172,6 +172,21 @@ TEST_F(Run, ABoardLostMidRunEndsItWithStatusFour) {
     EXPECT_TRUE(std::filesystem::exists(work() / "ZELK_LOG.csv"));
 }
 
+TEST_F(Run, ABoardUnpluggedEndsTheRunAndPluggedInAgainServesTheNext) {
+    auto board = startBoard();
+    auto run = startRun();
+    ASSERT_TRUE(eventually([&] { return running(*run); })) << run->err();
+    board->write("unplug\n");
+    EXPECT_EQ(run->wait(), 4);
+    EXPECT_TRUE(contains(run->err(), "now no board found")) << run->err();
+    EXPECT_TRUE(contains(board->err(), "kaldex-sim: board unplugged\n")) << board->err();
+
+    board->write("plug\n");
+    ASSERT_TRUE(eventually([&] { return contains(board->err(), "board plugged in again on "); }))
+        << board->err();
+    EXPECT_EQ(startRun({"--for", "0.3"}, "again")->wait(), 0);
+}
+
 TEST_F(Run, VerboseTellsWhyTheBoardWasLost) {
     auto board = startBoard();
     auto run = startRun({"--verbose"});

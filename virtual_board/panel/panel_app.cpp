@@ -45,8 +45,8 @@ int runPanelApp(int argc, char** argv, BoardModel& model, Port1Relay& port1,
         QApplication::quit();
     });
     for (const ScheduledInput& entry : schedule) {
-        QTimer::singleShot(entry.at, &panel, [&model, &panel, command = entry.command] {
-            applyInput(model, command);
+        QTimer::singleShot(entry.at, &panel, [&model, &server, &panel, command = entry.command] {
+            applyCommand(model, server, command);
             panel.refresh();
         });
     }

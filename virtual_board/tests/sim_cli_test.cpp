@@ -66,9 +66,21 @@ TEST(SimInput, LinesChangePortZero) {
     EXPECT_TRUE(apply("# press 3"));
     EXPECT_EQ(model.port0Input(), 0xE1);
 
-    for (std::string_view bad : {"press 8", "port0 0x100", "port0", "press 1 2", "push 1", "port0 -1"})
+    for (std::string_view bad :
+         {"press 8", "port0 0x100", "port0", "press 1 2", "push 1", "port0 -1", "unplug now", "plugin"})
         EXPECT_FALSE(apply(bad)) << bad;
     EXPECT_EQ(model.port0Input(), 0xE1);
+}
+
+TEST(SimInput, UnplugAndPlugAreCommandsOfTheirOwn) {
+    std::optional<InputCommand> command;
+    std::string error;
+    ASSERT_TRUE(parseInputLine(" unplug\r", command, error));
+    EXPECT_EQ(command->kind, InputCommand::Kind::Unplug);
+    ASSERT_TRUE(parseInputLine("plug", command, error));
+    EXPECT_EQ(command->kind, InputCommand::Kind::Plug);
+    ASSERT_TRUE(parseInputLine("# unplug", command, error));
+    EXPECT_FALSE(command);
 }
 
 TEST(SimSchedule, OrdersByTimeAndNamesBadLines) {

@@ -27,24 +27,19 @@ void say(const std::string& text) {
 }
 
 void applyLine(BoardModel& model, UhidServer& server, std::string_view line) {
-    std::optional<UhidCommand> command;
+    std::optional<InputCommand> command;
     std::string error;
-    if (!parseUhidLine(line, command, error)) {
+    if (!parseInputLine(line, command, error)) {
         say(error);
         return;
     }
     if (!command) return;
-    switch (command->kind) {
-    case UhidCommand::Kind::Unplug:
+    if (command->kind == InputCommand::Kind::Unplug)
         server.unplug();
-        break;
-    case UhidCommand::Kind::Plug:
+    else if (command->kind == InputCommand::Kind::Plug)
         server.plug();
-        break;
-    case UhidCommand::Kind::Input:
-        applyInput(model, command->input);
-        break;
-    }
+    else
+        applyInput(model, *command);
 }
 
 // Hands each complete line of standard input on; returns false at the end of input.

@@ -54,25 +54,6 @@ std::optional<UhidOptions> parseUhidOptions(const std::vector<std::string>& args
     return options;
 }
 
-bool parseUhidLine(std::string_view line, std::optional<UhidCommand>& command, std::string& error) {
-    command.reset();
-    const auto start = line.find_first_not_of(" \t\r");
-    const std::string_view rest = start == std::string_view::npos ? std::string_view() : line.substr(start);
-    const std::string_view verb = rest.substr(0, rest.find_first_of(" \t\r"));
-    if (verb == "unplug" || verb == "plug") {
-        if (rest.find_first_not_of(" \t\r", verb.size()) != std::string_view::npos) {
-            error = std::string(verb) + " takes no operand";
-            return false;
-        }
-        command = UhidCommand{verb == "plug" ? UhidCommand::Kind::Plug : UhidCommand::Kind::Unplug, {}};
-        return true;
-    }
-    std::optional<InputCommand> input;
-    if (!parseInputLine(line, input, error)) return false;
-    if (input) command = UhidCommand{UhidCommand::Kind::Input, *input};
-    return true;
-}
-
 std::string uhidOpenFailure(int errorNumber) {
     const std::string path = "/dev/uhid";
     switch (errorNumber) {

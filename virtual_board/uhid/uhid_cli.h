@@ -30,16 +30,6 @@ std::string uhidUsage();
 // Any vendor and product ID is taken: a device that the device link must leave alone is a test case too.
 std::optional<UhidOptions> parseUhidOptions(const std::vector<std::string>& args, std::string& error);
 
-// A line of standard input: kaldex-sim's port-0 commands, or "unplug" / "plug".
-struct UhidCommand {
-    enum class Kind { Input, Unplug, Plug };
-    Kind kind = Kind::Input;
-    InputCommand input; // for Input
-};
-
-// A blank line or one starting with '#' parses to no command. False with a message in error for a bad line.
-bool parseUhidLine(std::string_view line, std::optional<UhidCommand>& command, std::string& error);
-
 // Why /dev/uhid cannot be opened, and what to do about it.
 std::string uhidOpenFailure(int errorNumber);
 

@@ -23,23 +23,6 @@ TEST(UhidCli, TakesAnyIdentityAndTheBoardsLengths) {
         EXPECT_FALSE(parseUhidOptions(bad, error)) << bad[0];
 }
 
-TEST(UhidCli, LinesAreKaldexSimsCommandsAndUnplugAndPlug) {
-    std::optional<UhidCommand> command;
-    std::string error;
-    ASSERT_TRUE(parseUhidLine(" unplug\r", command, error));
-    EXPECT_EQ(command->kind, UhidCommand::Kind::Unplug);
-    ASSERT_TRUE(parseUhidLine("plug", command, error));
-    EXPECT_EQ(command->kind, UhidCommand::Kind::Plug);
-    ASSERT_TRUE(parseUhidLine("press 3", command, error));
-    EXPECT_EQ(command->kind, UhidCommand::Kind::Input);
-    EXPECT_EQ(command->input.kind, InputCommand::Kind::Press);
-    EXPECT_EQ(command->input.value, 3);
-    ASSERT_TRUE(parseUhidLine("# unplug", command, error));
-    EXPECT_FALSE(command);
-    for (std::string_view bad : {"unplug now", "plugin", "press 9"})
-        EXPECT_FALSE(parseUhidLine(bad, command, error)) << bad;
-}
-
 TEST(UhidCli, SaysWhyDevUhidCannotBeOpened) {
     EXPECT_NE(uhidOpenFailure(ENOENT).find("modprobe uhid"), std::string::npos);
     EXPECT_NE(uhidOpenFailure(EACCES).find("sudo"), std::string::npos);
