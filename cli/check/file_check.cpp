@@ -88,7 +88,7 @@ public:
             const std::string section = upperAscii(entry.section);
             if (entry.isStray) {
                 // A first line behind a byte order mark is the finding about the mark.
-                if (entry.line == 1 && entry.key.starts_with(kByteOrderMark)) continue;
+                if (entry.line == 1 && entry.key.starts_with(profile::kUtf8ByteOrderMark)) continue;
                 out_.push_back(
                     {{},
                      -1,

@@ -10,20 +10,6 @@ namespace zelk::check {
 
 namespace {
 
-// UTF-16 text: a byte order mark, or else a NUL beside nearly every character, as ASCII text has in UTF-16.
-// Code page 932 text never holds a NUL.
-bool isUtf16(std::string_view bytes) {
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return true;
-    const std::size_t pairs = std::min<std::size_t>(bytes.size(), 512) / 2;
-    std::size_t nulFirst = 0, nulSecond = 0;
-    for (std::size_t i = 0; i < pairs; ++i) {
-        nulFirst += bytes[2 * i] == '\0';
-        nulSecond += bytes[2 * i + 1] == '\0';
-    }
-    return pairs > 0 && std::max(nulFirst, nulSecond) * 2 >= pairs &&
-           std::min(nulFirst, nulSecond) * 8 < pairs;
-}
-
 bool hasMainBlock(const std::vector<profile::Entry>& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const profile::Entry& entry) {
         return entry.isHeader && entry.counts && upperAscii(entry.section) == keys::kMainBlock;
@@ -32,7 +18,7 @@ bool hasMainBlock(const std::vector<profile::Entry>& entries) {
 
 // Whether the first line, after the mark, begins as a section header does.
 bool firstLineIsHeader(std::string_view bytes) {
-    const std::size_t first = bytes.find_first_not_of(" \t\v", kByteOrderMark.size());
+    const std::size_t first = bytes.find_first_not_of(" \t\v", profile::kUtf8ByteOrderMark.size());
     return first != std::string_view::npos && bytes[first] == '[';
 }
 
@@ -42,12 +28,13 @@ bool checkText(std::string_view bytes, const std::vector<profile::Entry>& entrie
     const auto add = [&](std::size_t fileLine, std::string message) {
         out.push_back({{}, -1, {}, fileLine, std::move(message)});
     };
-    if (isUtf16(bytes)) {
+    const profile::TextForm form = profile::textForm(bytes);
+    if (form == profile::TextForm::Utf16) {
         add(0, "the file is UTF-16 text: the engine reads code page 932 and finds none of its sections and "
                "keys");
         return false;
     }
-    if (bytes.starts_with(kByteOrderMark))
+    if (form == profile::TextForm::Utf8ByteOrderMark)
         add(1, std::string("the file begins with a UTF-8 byte order mark: the engine reads code page 932 and "
                            "takes the mark as part of line 1") +
                    (firstLineIsHeader(bytes) ? ", which then is no section header" : ""));

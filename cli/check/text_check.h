@@ -11,8 +11,6 @@
 
 namespace zelk::check {
 
-inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF"; // UTF-8's
-
 // Adds the findings about the file's bytes and entries to out. False when the engine can read nothing of
 // the text (UTF-16): then nothing else in it is worth a finding.
 bool checkText(std::string_view bytes, const std::vector<profile::Entry>& entries, Findings& out);

@@ -64,15 +64,13 @@ std::optional<QString> unreadableFileMessage(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray head = file.read(512);
     const QString path = QDir::toNativeSeparators(iniPath(fileName));
-    // Code page 932 text holds no NUL; ASCII text in UTF-16 has one beside nearly every character.
-    const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") ||
-                       (!head.isEmpty() && head.count('\0') * 4 >= head.size());
-    if (utf16)
+    const profile::TextForm form = profile::textForm(std::string_view(head.constData(), head.size()));
+    if (form == profile::TextForm::Utf16)
         return QStringLiteral(
                    "%1 は UTF-16 のテキストのため読み込めません。シフトJIS で保存し直してください。"
                    "このままでは保存もできません")
             .arg(path);
-    if (head.startsWith("\xEF\xBB\xBF"))
+    if (form == profile::TextForm::Utf8ByteOrderMark)
         return QStringLiteral("%1 は先頭に UTF-8 のバイト順マーク (BOM) があるため最初の行が読み込めません。"
                               "BOM を取り除いてください。このままでは保存もできません")
             .arg(path);

@@ -106,4 +106,19 @@ std::vector<Entry> entriesOf(std::string_view text) {
     return entries;
 }
 
+TextForm textForm(std::string_view text) {
+    // UTF-16: its byte order mark, or else a NUL beside nearly every character, as ASCII text has in
+    // UTF-16. Code page 932 text never holds a NUL.
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return TextForm::Utf16;
+    const std::size_t pairs = std::min<std::size_t>(text.size(), 512) / 2;
+    std::size_t nulFirst = 0, nulSecond = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        nulFirst += text[2 * i] == '\0';
+        nulSecond += text[2 * i + 1] == '\0';
+    }
+    if (pairs > 0 && std::max(nulFirst, nulSecond) * 2 >= pairs && std::min(nulFirst, nulSecond) * 8 < pairs)
+        return TextForm::Utf16;
+    return text.starts_with(kUtf8ByteOrderMark) ? TextForm::Utf8ByteOrderMark : TextForm::CodePage932;
+}
+
 } // namespace zelk::profile

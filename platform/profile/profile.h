@@ -60,4 +60,11 @@ std::optional<std::vector<Entry>> readEntries(const std::string& path);
 // The same for a file's text already read.
 std::vector<Entry> entriesOf(std::string_view text);
 
+// How a file's text reads to a reader of code page 932 text, as the engine and the console read it: as
+// such text, as UTF-16 (none of its sections and keys is ever found), or behind a UTF-8 byte order mark
+// (which is read as part of line 1, so that line is no section header). Looks at the first 512 bytes.
+enum class TextForm { CodePage932, Utf16, Utf8ByteOrderMark };
+TextForm textForm(std::string_view text);
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 } // namespace zelk::profile
