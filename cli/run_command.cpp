@@ -2,10 +2,14 @@
 
 #include "binding/engine_library.h"
 #include "cli/run_report.h"
+#include "cli/shown_text.h"
 #include "cli/status_record.h"
 #include "cli/stop_signals.h"
+#include "core/loaded_program.h"
+#include "core/messages.h"
 #include "core/trace_switch.h"
 #include "hid/board_check.h"
+#include "program/keys.h"
 #ifdef ZELK_PLANT
 #include "cli/plant/in_process_engine.h"
 #include "cli/plant/plant.h"
@@ -28,6 +32,7 @@ enum Status {
     kNotStarted = 2,    // openKaldex failed, or the run could not be prepared
     kNoEngine = 3,      // the engine library or an export is missing
     kEndedByItself = 4, // the run closed itself: the board was lost
+    kLogNotWritten = 5, // stopped as asked, but the log file could not be written
 };
 
 constexpr auto kPollPeriod = std::chrono::milliseconds(50);
@@ -56,6 +61,7 @@ constexpr ExitStatus kStatuses[] = {
     {kNotStarted, "no run started: no board, board in use, DIR or a server's port unusable (reason printed)"},
     {kNoEngine, "the engine library ZELK_Eng or one of its exports is missing"},
     {kEndedByItself, "the run ended by itself: board lost (sendKaldex NG); log file written"},
+    {kLogNotWritten, "stopped as asked, but the log file could not be written (reason printed)"},
     {kUsageStatus, "bad command line"},
 };
 
@@ -100,8 +106,26 @@ std::optional<double> parseSeconds(const std::string& text) {
     return seconds;
 }
 
+// Whether an event is the engine's word that the log file could not be written at the close.
+bool isLogFailure(const EventEntry& entry) {
+    return std::string_view(entry.text, strnlen(entry.text, sizeof entry.text)) == messages::kCsvOpenFailed;
+}
+
+// The newest event that says why the run did not start or ended: the log file's failure at the close that
+// follows a lost board is told apart.
 std::string newestEventText(const CtlData& data) {
-    return eventText(data.events[0]);
+    const EventEntry* newest = &data.events[0];
+    if (isLogFailure(*newest)) ++newest;
+    return eventText(*newest);
+}
+
+// What became of the log file that the close has just written, or failed to write.
+std::string logFailureText() {
+    std::array<char, 256> name{};
+    ProgramFile(std::string(keys::kFileName)).readText(keys::kLogCsv, keys::kCsvFileName, name);
+    return "the log file " + quoted(name.data()) + " could not be written in " +
+           escapedUtf8(std::filesystem::current_path().string()) + " (" + shown(messages::kCsvOpenFailed) +
+           "): the run's LOG rows are lost";
 }
 
 // Why no board opened, in zelkctl's words.
@@ -241,10 +265,14 @@ int run(const Arguments& arguments) {
         }
         if (stop.wait(wait)) break;
     }
-    // A run that ended by itself is closed already; the call then does nothing.
+    // A run that ended by itself is closed already; the call then waits for its log file.
     engine.closeKaldex();
     engine.getCtlData(&data);
     report.update(data);
+    if (isLogFailure(data.events[0])) {
+        printError(logFailureText());
+        if (status == kStopped) status = kLogNotWritten;
+    }
 #ifdef ZELK_PLANT
     plant.stop();
 #endif

@@ -4,6 +4,7 @@
 #include "kaldex_config.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
+#include "testing/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -185,6 +186,29 @@ TEST_F(Run, ABoardUnpluggedEndsTheRunAndPluggedInAgainServesTheNext) {
     ASSERT_TRUE(eventually([&] { return contains(board->err(), "board plugged in again on "); }))
         << board->err();
     EXPECT_EQ(startRun({"--for", "0.3"}, "again")->wait(), 0);
+}
+
+TEST_F(Run, ALogFileThatCannotBeWrittenIsSaidAndIsStatusFive) {
+    std::string program;
+    ASSERT_TRUE(test::readFile(work() / "LogicCtl.ini", program));
+    test::writeFile(work() / "LogicCtl.ini", std::regex_replace(program, std::regex("CSV_FNAME=ZELK_LOG.csv"),
+                                                                "CSV_FNAME=no/such/log.csv"));
+    auto board = startBoard();
+    auto run = startRun({"--for", "0.3"});
+    EXPECT_EQ(run->wait(), 5);
+    EXPECT_TRUE(contains(run->out(), "event CSVファイルオープンエラー\n")) << run->out();
+    EXPECT_TRUE(contains(run->err(), "the log file \"no/such/log.csv\" could not be written in " +
+                                         work().string() +
+                                         " (CSVファイルオープンエラー): the run's LOG rows are lost"))
+        << run->err();
+
+    // After a lost board, the board's reason and status come first.
+    auto lost = startRun({}, "lost");
+    ASSERT_TRUE(eventually([&] { return running(*lost); })) << lost->err();
+    board->write("unplug\n");
+    EXPECT_EQ(lost->wait(), 4);
+    EXPECT_TRUE(contains(lost->err(), "the run ended by itself: sendKaldex NG; now")) << lost->err();
+    EXPECT_TRUE(contains(lost->err(), "could not be written")) << lost->err();
 }
 
 TEST_F(Run, VerboseTellsWhyTheBoardWasLost) {

@@ -127,9 +127,14 @@ std::int32_t Engine::closeRun(bool writeLog) {
 
 void Engine::writeLogFile() {
     std::array<char, 256> name{};
-    if (!ProgramFile(programPath()).readText(keys::kLogCsv, keys::kCsvFileName, name)) return;
+    // No name, or an empty one: no log file is wanted.
+    if (!ProgramFile(programPath()).readText(keys::kLogCsv, keys::kCsvFileName, name) || name[0] == '\0')
+        return;
     std::string path;
-    if (!logFilePath(name.data(), path) || !log_.writeFile(path.c_str())) trace(messages::kCsvOpenFailed);
+    if (logFilePath(name.data(), path) && log_.writeFile(path.c_str())) return;
+    trace(messages::kCsvOpenFailed);
+    // The event log is what the console and zelkctl show: the run's rows lost must not go unseen.
+    recordEvent(messages::kCsvOpenFailed);
 }
 
 void Engine::getCtlData(CtlData& data) const {

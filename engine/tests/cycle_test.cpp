@@ -189,6 +189,7 @@ TEST_F(Cycle, TheLogFileIsWrittenAtCloseOnlyWhenNamed) {
     engine->close();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3)
         << "no file without a name";
+    EXPECT_NE(std::string_view(data().events[0].text), messages::kCsvOpenFailed) << "and no failure";
 }
 
 TEST_F(Cycle, ARelativeLogNameResolvesAgainstTheCurrentDirectoryAtClose) {
@@ -203,11 +204,12 @@ TEST_F(Cycle, ARelativeLogNameResolvesAgainstTheCurrentDirectoryAtClose) {
     EXPECT_TRUE(std::filesystem::exists(elsewhere.file("relative.csv")));
 }
 
-TEST_F(Cycle, AnUnwritableLogFileIsNoCrash) {
+TEST_F(Cycle, ALogFileThatCannotBeWrittenIsTheNewestEvent) {
     program({kLogPassage10ms}, "no/such/dir/log.csv");
     start();
     cycles(1);
     EXPECT_EQ(engine->close(), 1);
+    EXPECT_EQ(std::string_view(data().events[0].text), messages::kCsvOpenFailed);
 }
 
 TEST_F(Cycle, TheLogFileNameIsConvertedFromCodePage932WithSlashesForBackslashes) {
