@@ -2,15 +2,20 @@
 // manual output, display mode, value copy, window unload.
 #include "main/frm_zelk.h"
 
+#include "common/ansi.h"
+#include "common/ini.h"
 #include "common/message.h"
 #include "common/window_layout.h"
+#include "core/messages.h"
 #include "detail_editors/frm_var_edit.h"
 #include "logic_editor/frm_lg_edit.h"
+#include "program/keys.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -21,6 +26,9 @@
 #include <QThread>
 
 using zelk::console::consoleFont;
+using zelk::console::fromAnsi;
+using zelk::console::kLogicFile;
+using zelk::console::readIni;
 using zelk::console::showMessage;
 using zelk::console::twipsRect;
 
@@ -31,6 +39,8 @@ constexpr int kClientHeight = 3825;
 
 const QString kOpenFailed = QStringLiteral("KALDEX オープン失敗");
 const QString kRunStopped = QStringLiteral("KALDEX 制御停止");
+const QString kLogNotWritten =
+    QStringLiteral("ログファイル %1 を %2 に書き込めませんでした。この制御の LOG の行は保存されていません");
 
 // Why no board opened, in the console's words: the second line of the open failure's message.
 QString boardProblemText(const zelk::hid::BoardCheck& check) {
@@ -226,10 +236,28 @@ void frmZELK::cmdStart_Click() {
     }
     initAll();
     startDisplay();
+    logFileReported_ = false;
     while (bRunning)
         pollPass();
     engine_.closeKaldex();
     stopDisplay();
+    reportLogFile();
+}
+
+// After a run's close, which writes the log file: the engine's word that it could not be written reaches
+// the user, with the file's name and folder, instead of the rows being lost without a sign.
+void frmZELK::reportLogFile() {
+    engine_.getCtlData(curData);
+    const EventEntry& newest = curData.events[0];
+    if (std::string_view(newest.text, strnlen(newest.text, sizeof newest.text)) !=
+        zelk::messages::kCsvOpenFailed)
+        return;
+    if (logFileReported_) return;
+    logFileReported_ = true;
+    const QString name =
+        readIni(kLogicFile, fromAnsi(zelk::keys::kLogCsv), fromAnsi(zelk::keys::kCsvFileName));
+    showMessage(this, fromAnsi(zelk::messages::kCsvOpenFailed) + u'\n' +
+                          kLogNotWritten.arg(name, QDir::toNativeSeparators(QDir::currentPath())));
 }
 
 void frmZELK::pollPass() {
@@ -299,7 +327,7 @@ void frmZELK::cmdLgMain_Click() {
 
 // Window unload: close a run that may still be active, then end the process (a test's engine returns).
 void frmZELK::closeEvent(QCloseEvent* event) {
-    engine_.closeKaldex();
+    if (engine_.closeKaldex() == 1) reportLogFile();
     engine_.exitKaldex();
     event->accept();
 }

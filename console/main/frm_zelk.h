@@ -105,6 +105,7 @@ private:
     void buildPortDisplay();
     void startDisplay();
     void stopDisplay();
+    void reportLogFile();
     void initGrid();
     bool showsInverted() const;
     // The item of a grid cell (row 0: the header's), nullptr for a cell never written or outside the grid.
@@ -112,4 +113,5 @@ private:
 
     zelk::console::EngineApi& engine_;
     SleepFunction sleep_;
+    bool logFileReported_ = false; // the run's log file failure was shown
 };

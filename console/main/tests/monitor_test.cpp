@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -114,14 +115,15 @@ TEST_F(Monitor, ARunShowsTheRecordAndEndsOnePollAfterTheStopClick) {
                                      },
                                  });
     EXPECT_TRUE(done);
-    EXPECT_EQ(rig.count("get"), pollsAtStop + 1) << "the pass of the click still polls once";
+    // The pass of the click still polls once; after the close, one more read asks for the log file's fate.
+    EXPECT_EQ(rig.count("get"), pollsAtStop + 2) << "the pass of the click still polls once";
     EXPECT_EQ(rig.calls.first(), "open");
-    EXPECT_EQ(rig.calls.last(), "close");
+    EXPECT_EQ(rig.calls.mid(rig.calls.size() - 2), (QStringList{"close", "get"}));
     EXPECT_EQ(rig.count("close"), 1);
     EXPECT_TRUE(recordedMessages().isEmpty()) << recordedMessages().join('\n').toStdString();
     for (int ms : sleeps)
         EXPECT_EQ(ms, 5);
-    EXPECT_EQ(static_cast<int>(sleeps.size()), rig.count("get")) << "one pause per poll";
+    EXPECT_EQ(static_cast<int>(sleeps.size()), rig.count("get") - 1) << "one pause per poll";
 
     // Idle after the run: the last contents stay, the port-1 indicators are disabled.
     EXPECT_TRUE(form->cmdStart->isEnabled());
@@ -236,7 +238,7 @@ TEST_F(Monitor, AnUnpluggedBoardStopsTheRun) {
                                  AfterSteps::WaitForTheLoop);
     EXPECT_TRUE(done);
     EXPECT_EQ(recordedMessages(), QStringList{"KALDEX 制御停止"});
-    EXPECT_EQ(rig.calls.last(), "close") << "closed anyway";
+    EXPECT_EQ(rig.calls.mid(rig.calls.size() - 2), (QStringList{"close", "get"})) << "closed anyway";
     EXPECT_TRUE(form->cmdStart->isEnabled());
     EXPECT_FALSE(form->bRunning);
 }
@@ -250,6 +252,23 @@ TEST_F(Monitor, TheStopMessageStillComesInThePassAfterTheStopClick) {
         return true;
     }});
     EXPECT_EQ(recordedMessages(), QStringList{"KALDEX 制御停止"});
+}
+
+TEST_F(Monitor, ALogFileThatCannotBeWrittenIsNamedAfterTheStop) {
+    directory.write(QStringLiteral("LogicCtl.ini"),
+                    QByteArray::fromStdString(
+                        test::ProgramBuilder().lines(togglingProgram()).logFile("no/such/log.csv").text()));
+    runControl(*form, rig, {[&] {
+        rig.cycles(3);
+        form->cmdEnd->click();
+        return true;
+    }});
+    EXPECT_EQ(recordedMessages(),
+              QStringList{
+                  QStringLiteral(
+                      "CSVファイルオープンエラー\nログファイル no/such/log.csv を %1 に書き込めませんでした。"
+                      "この制御の LOG の行は保存されていません")
+                      .arg(QDir::toNativeSeparators(QDir::currentPath()))});
 }
 
 TEST_F(Monitor, WithoutABoardTheStartFailsAndTheWindowKeepsItsState) {
@@ -346,8 +365,9 @@ TEST_F(Monitor, TheEndOfTheSessionClosesTheRunAsTheCloseBoxDoes) {
                                   [&] { return rig.count("exit") == 1; }});
     EXPECT_TRUE(done);
     const qsizetype exit = rig.calls.indexOf("exit");
-    ASSERT_GE(exit, 1);
-    EXPECT_EQ(rig.calls[exit - 1], "close");
+    ASSERT_GE(exit, 2);
+    EXPECT_EQ(rig.calls.mid(exit - 2, 2), (QStringList{"close", "get"}))
+        << "closed, then its log file's fate read";
 }
 
 TEST(MonitorOverTheLibrary, TheDefaultEngineIsTheLibraryBoundByName) {
