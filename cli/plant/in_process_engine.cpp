@@ -43,26 +43,30 @@ public:
         engine().readVariables(picture.variables);
     }
 
-    void setOutputs(OutputChange change) override {
+    bool setOutputs(OutputChange change) override {
         std::lock_guard lock(mutex_);
-        awaitTaken();
+        if (!awaitTaken()) return false;
         CtlData data{};
         engine().getCtlData(data);
-        if (data.state != ZELK_STATE_RUNNING) return;
+        if (data.state != ZELK_STATE_RUNNING) return false;
         const std::uint8_t energizedNow = static_cast<std::uint8_t>(~data.port1 & 0x0F);
         const std::uint8_t toggle = (energizedNow ^ change.energized) & change.pins & 0x0F;
-        if (toggle == 0) return;
+        if (toggle == 0) return true;
         CtlRequest request{};
         request.toggleMask = toggle;
         engine().putCtlData(request);
-        awaitTaken();
+        return awaitTaken();
     }
 
 private:
-    static void awaitTaken() {
+    // Whether the cycle took the pending request, if any, within the bound.
+    static bool awaitTaken() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-        while (engine().outputRequestPending() && std::chrono::steady_clock::now() < deadline)
+        while (engine().outputRequestPending()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
     std::mutex mutex_;

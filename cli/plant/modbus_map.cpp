@@ -18,6 +18,7 @@ enum Exception : std::uint8_t {
     kIllegalFunction = 0x01,
     kIllegalAddress = 0x02,
     kIllegalValue = 0x03,
+    kServerDeviceFailure = 0x04,
 };
 
 // The protocol's own limits on the count of one request.
@@ -139,6 +140,15 @@ Answer respond(std::span<const std::uint8_t> request, const Image& image, bool w
     }
 }
 
+// The answer behind the request's transaction, protocol and unit; the length counts the unit and the PDU.
+Answer framed(std::span<const std::uint8_t> request, Answer result) {
+    std::copy_n(request.begin(), 4, result.frame.begin());
+    result.frame[4] = static_cast<std::uint8_t>((result.size - 6) >> 8);
+    result.frame[5] = static_cast<std::uint8_t>(result.size - 6);
+    result.frame[6] = request[6];
+    return result;
+}
+
 } // namespace
 
 Image imageOf(const RunPicture& picture) {
@@ -172,13 +182,11 @@ Answer answer(std::span<const std::uint8_t> request, const Image& image, bool wr
     if (request.size() < kHeaderBytes + 1 || frameSize(request.first<kHeaderBytes>()) != request.size())
         return closing();
     Answer result = respond(request, image, writable);
-    if (result.close) return result;
-    // The request's transaction, protocol and unit; the length counts the unit and the PDU.
-    std::copy_n(request.begin(), 4, result.frame.begin());
-    result.frame[4] = static_cast<std::uint8_t>((result.size - 6) >> 8);
-    result.frame[5] = static_cast<std::uint8_t>(result.size - 6);
-    result.frame[6] = request[6];
-    return result;
+    return result.close ? result : framed(request, result);
+}
+
+Answer writeFailed(std::span<const std::uint8_t> request) {
+    return framed(request, exception(request[7], kServerDeviceFailure));
 }
 
 } // namespace zelk::plant::modbus

@@ -47,6 +47,10 @@ struct Answer {
 // The answer to one request frame (header and PDU). writable: coil writes are allowed.
 Answer answer(std::span<const std::uint8_t> request, const Image& image, bool writable);
 
+// The answer to a coil write (request) that the run could not carry out: exception 04, server device
+// failure, so that the client does not take the coils for set.
+Answer writeFailed(std::span<const std::uint8_t> request);
+
 // How many bytes the frame that starts with this header holds in all; 0 when the header is not one of a
 // Modbus TCP frame (protocol other than 0, a length that leaves no function code or exceeds the longest
 // frame).

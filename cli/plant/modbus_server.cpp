@@ -190,10 +190,11 @@ void ModbusServer::serve(Client& client) {
         }
         if (size == 0 || held < size) break; // malformed, oversized, ended or idle
         run_.read(picture);
-        const modbus::Answer answer =
-            modbus::answer(std::span(buffer).first(size), modbus::imageOf(picture), settings_.writable);
+        const auto request = std::span(buffer).first(size);
+        modbus::Answer answer = modbus::answer(request, modbus::imageOf(picture), settings_.writable);
         if (answer.close) break;
-        if (answer.outputs.pins != 0) run_.setOutputs(answer.outputs);
+        if (answer.outputs.pins != 0 && !run_.setOutputs(answer.outputs))
+            answer = modbus::writeFailed(request);
         if (!sendAll(client.fd, answer.frame.data(), answer.size)) break;
         std::memmove(buffer.data(), buffer.data() + size, held - size);
         held -= size;

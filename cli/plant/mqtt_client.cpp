@@ -306,7 +306,8 @@ void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* mess
         return;
     }
     const auto bit = static_cast<std::uint8_t>(1u << pin);
-    client.run_.setOutputs({bit, payload == "ON" ? bit : std::uint8_t{0}});
+    if (!client.run_.setOutputs({bit, payload == "ON" ? bit : std::uint8_t{0}}))
+        say("did not carry out " + what + ": the run is not running, or its cycle did not take the request");
 }
 
 } // namespace zelk::plant

@@ -26,9 +26,9 @@ public:
     virtual ~RunAccess() = default;
     virtual void read(RunPicture& picture) const = 0;
     // Inverts, through the engine's manual request, each pin whose present value differs from the one asked
-    // for, as the console's output button does; pins that already have it are left alone. Does nothing while
-    // no run goes on.
-    virtual void setOutputs(OutputChange change) = 0;
+    // for, as the console's output button does; pins that already have it are left alone. False, with the
+    // outputs as they were, while no run goes on or when its cycle did not take the request in time.
+    virtual bool setOutputs(OutputChange change) = 0;
 };
 
 } // namespace zelk::plant

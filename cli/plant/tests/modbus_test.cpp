@@ -1,5 +1,6 @@
 // The Modbus TCP server of zelkctl run, read and written by libmodbus's own client while kaldex-sim plays
 // the board.
+#include "cli/plant/modbus_server.h"
 #include "cli/plant/tests/plant_fixture.h"
 
 #include <modbus/modbus.h>
@@ -177,6 +178,24 @@ TEST_F(Modbus, ClientsReadTheMapAndWritesAreRefusedUnlessAllowed) {
     EXPECT_EQ(nowhere->wait(), 2);
     EXPECT_TRUE(contains(nowhere->err(), "nosuchhost.invalid:1502: the address cannot be looked up"))
         << nowhere->err();
+}
+
+// A run that does not take a coil write (it is closing, or its cycle stalls) answers server device failure,
+// so a client never takes the coil for set.
+TEST(ModbusServerAlone, ACoilWriteTheRunDoesNotCarryOutIsAServerDeviceFailure) {
+    struct RefusingRun : plant::RunAccess {
+        void read(plant::RunPicture& picture) const override { picture = {}; }
+        bool setOutputs(plant::OutputChange) override { return false; }
+    } run;
+    plant::ModbusServer server(run);
+    std::string error;
+    ASSERT_TRUE(server.listen({"127.0.0.1", "0", true}, error)) << error;
+    server.start();
+    Client client(std::stoi(server.where().substr(server.where().rfind(':') + 1)));
+    ASSERT_TRUE(client.connected);
+    EXPECT_EQ(client.writeCoilError(1, 1), EMBXSFAIL);
+    EXPECT_EQ(client.writeCoilsError(0, {1, 0}), EMBXSFAIL);
+    EXPECT_EQ(client.coils().size(), 4u) << "reads go on";
 }
 
 TEST_F(Modbus, WithWritesACoilSetsItsOutputAndThePresentValueChangesNothing) {
